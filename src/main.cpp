@@ -1,0 +1,68 @@
+// s19cut: cuts a binary image into 32 KiB blocks, each written as an S19 file
+// with the SAVE text that stores it on the target.
+#include <cstdio>
+#include <cstring>
+
+#include "s19cut.h"
+
+static void Swap_Words(void)
+{
+	for (std::uint32_t i = 0; i < numRead; i += 2) {
+		unsigned char low = buffer[i];
+		buffer[i] = buffer[i + 1];
+		buffer[i + 1] = low;
+	}
+	// An odd last byte pairs with the cleared byte behind it; both are kept.
+	numRead += numRead & 1;
+}
+
+int main(int argc, char *argv[])
+{
+	SectorNumber = 0;
+	Swap = 0;
+	InputFile = nullptr;
+	Get_Arguments(argc, argv);
+	if (InputFile == nullptr) {
+		std::fputs("- no input file specified.\n", stderr);
+		return -1;
+	}
+	if (std::strlen(InputFile) + 8 > OutputFileSize) {
+		std::fprintf(stderr, "- input file name too long: %s.\n", InputFile);
+		return -1;
+	}
+	Set_S19_Extension();
+	std::printf(Swap != 0 ? "  -> input file  = %s  Intel->Motorola\n" : "  -> input file  = %s\n", InputFile);
+
+	FILE *in = std::fopen(InputFile, "rb");
+	if (in == nullptr) {
+		std::fprintf(stderr, "- failed to open input file: %s.\n", InputFile);
+		return -1;
+	}
+	bool more = true;
+	while (more) {
+		std::memset(buffer, 0, sizeof buffer);
+		numRead = static_cast<std::uint32_t>(std::fread(buffer, 1, sizeof buffer, in));
+		if (std::ferror(in)) {
+			std::fputs("- error occurred reading input file.\n", stderr);
+			return -1;
+		}
+		// A full read never ends the loop: an exact multiple of 32768 ends with an empty block.
+		more = numRead == BlockSize;
+		if (Swap == 1)
+			Swap_Words();
+		if (Write_S19_File() != 0)
+			return -1;
+		if (more && Get_Next_S19_Extension() != 0) {
+			std::fputs("- ran out of extension sequence specifiers!\n", stderr);
+			return -1;
+		}
+	}
+	std::fclose(in);
+
+	// The SAVE texts are what the user types on the target: losing them is a failure.
+	if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+		std::fputs("- failed to write standard output.\n", stderr);
+		return -1;
+	}
+	return 0;
+}

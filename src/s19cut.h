@@ -1,0 +1,31 @@
+// s19cut: cuts a binary image into 32 KiB blocks, each written as an S19 file.
+#ifndef S19CUT_H
+#define S19CUT_H
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr std::uint32_t BlockSize = 32768;
+constexpr std::size_t OutputFileSize = 4096;
+
+extern const char *InputFile;          // input path inside argv; nullptr until -f names one
+extern std::int32_t Swap;              // 1: exchange the two bytes of every 16-bit word
+extern std::uint32_t SectorNumber;     // sector the current block is saved to
+extern unsigned char buffer[BlockSize]; // the current block
+extern std::uint32_t numRead;          // bytes of the current block held in buffer
+extern char MajorExtension;            // suffix letter, 'A' to 'Z'
+extern char MinorExtension;            // suffix digit, '0' to '9'
+extern char Extension[16];             // current suffix, ".A0" to ".Z9"
+extern char OutputFile[OutputFileSize]; // path of the current block file
+
+// command line
+void Get_Arguments(int argc, char *argv[]);
+std::uint32_t Get_Value(const char *text);
+std::int32_t Hex_2_Int(char c);
+
+// S19 block files
+void Set_S19_Extension(void);
+int Write_S19_File(void);
+int Get_Next_S19_Extension(void);
+
+#endif

@@ -1,0 +1,264 @@
+// Runs the built tool in a scratch folder and checks console, exit status and block files.
+// --exe=PATH names the tool, --runner=CMD a program to run it through (such as wine),
+// --windows expects the Windows runtime's behaviour where it differs.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "srec.h"
+
+namespace fs = std::filesystem;
+
+static std::string Exe, Runner;
+static bool Windows;
+
+struct Result {
+	int status;
+	std::string out, err;
+};
+
+static std::string Quote(const std::string &s)
+{
+	std::string q = "'";
+	for (char c : s)
+		q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+	return q + "'";
+}
+
+static std::string Slurp(const fs::path &p)
+{
+	std::ifstream f(p, std::ios::binary);
+	std::ostringstream s;
+	s << f.rdbuf();
+	return s.str();
+}
+
+static std::string Hex(unsigned value, int digits)
+{
+	char text[16];
+	std::snprintf(text, sizeof text, "%0*X", digits, value);
+	return text;
+}
+
+class Run : public testing::Test {
+protected:
+	fs::path dir;
+
+	void SetUp() override
+	{
+		ASSERT_FALSE(Exe.empty()) << "usage: e2e_tests --exe=PATH [--runner=CMD] [--windows]";
+		char name[] = "/tmp/s19cut-e2e-XXXXXX";
+		ASSERT_NE(mkdtemp(name), nullptr);
+		dir = name;
+	}
+	void TearDown() override { fs::remove_all(dir); }
+
+	void Put(const std::string &name, const std::string &bytes)
+	{
+		std::ofstream(dir / name, std::ios::binary) << bytes;
+	}
+
+	Result Exec(const std::vector<std::string> &args, const std::string &out = "out")
+	{
+		std::string cmd = "cd " + Quote(dir) + " && " + Runner + " " + Quote(Exe);
+		for (const auto &a : args)
+			cmd += " " + Quote(a);
+		cmd += " >" + Quote(out) + " 2>err </dev/null";
+		int status = std::system(cmd.c_str());
+		Result r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, out == "out" ? Slurp(dir / out) : "",
+		         Slurp(dir / "err")};
+		fs::remove(dir / "err");
+		fs::remove(dir / "out");
+		for (std::string *text : {&r.out, &r.err}) // the Windows console ends lines with CR LF
+			for (std::size_t at; Windows && (at = text->find("\r\n")) != std::string::npos;)
+				text->erase(at, 1);
+		return r;
+	}
+
+	std::vector<std::string> Files()
+	{
+		std::vector<std::string> names;
+		for (const auto &e : fs::directory_iterator(dir))
+			names.push_back(e.path().filename().string());
+		std::sort(names.begin(), names.end());
+		return names;
+	}
+};
+
+static std::string Block_Name(const std::string &input, int block)
+{
+	return input + "." + static_cast<char>('A' + block / 10) + static_cast<char>('0' + block % 10) + ".S19";
+}
+
+// Every size around a record or block edge, with and without the swap, against what the run must give.
+TEST_F(Run, BlockFilesHoldTheInputExactly)
+{
+	const unsigned sizes[] = {0, 1, 3, 31, 32, 33, 64, 100, 32767, 32768, 32769, 65536, 98303};
+	for (unsigned size : sizes) {
+		for (bool swap : {false, true}) {
+			SCOPED_TRACE("size " + std::to_string(size) + (swap ? " with -i" : ""));
+			std::string input;
+			for (unsigned i = 0; i < size; i++)
+				input += static_cast<char>((i * 7 + i / 251) & 0xFF);
+			std::string data = input; // what the target must receive
+			if (swap) {
+				data.resize(size + size % 2, '\0');
+				for (std::size_t i = 0; i < data.size(); i += 2)
+					std::swap(data[i], data[i + 1]);
+			}
+			fs::remove_all(dir);
+			fs::create_directory(dir);
+			Put("in.bin", input);
+			Result r = Exec(swap ? std::vector<std::string>{"-i", "-fin.bin", "-sFFFFFF80"}
+			                     : std::vector<std::string>{"-fin.bin", "-sFFFFFF80"});
+
+			std::string out = swap ? "  -> input file  = in.bin  Intel->Motorola\n" : "  -> input file  = in.bin\n";
+			std::vector<std::string> files{"in.bin"};
+			unsigned blocks = size / 32768 + 1;
+			for (unsigned b = 0; b < blocks; b++) {
+				std::string name = Block_Name("in.bin", static_cast<int>(b)), got;
+				std::string part = data.substr(std::min<std::size_t>(b * 32768u, data.size()), 32768);
+				EXPECT_EQ(Decode_Block_File(Slurp(dir / name), got), "") << name;
+				EXPECT_TRUE(got == part) << name << " holds other bytes than the input";
+				out += "  -> output file = " + name + "   SAVE 2300 " +
+				       Hex(0x2300 + static_cast<unsigned>(part.size()) - 1, 4) + " " +
+				       Hex(0xFFFFFF80u + b * 64, 8) + "\n";
+				files.push_back(name);
+			}
+			EXPECT_EQ(r.status, 0);
+			EXPECT_EQ(r.out, out);
+			EXPECT_EQ(r.err, "");
+			EXPECT_EQ(Files(), files);
+		}
+	}
+}
+
+TEST_F(Run, WorkedExamplesGiveTheseBytes)
+{
+	const struct { std::string input, option, file, save; } cases[] = {
+		{"", "-s0", "S1032300D9\r\nS9030000FC\r\n", "22FF 00000000"},
+		{"\x01\x02\x03", "-s1a0", "S1062300010203D0\r\nS9030000FC\r\n", "2302 000001A0"},
+		{"\x01\x02\x03", "-i", "S107230002010003CF\r\nS9030000FC\r\n", "2303 00000000"},
+		{std::string(32, '\xFF'), "-s",
+		 "S1232300" + std::string(64, 'F') + "D9\r\nS9030000FC\r\n", "231F 00000000"},
+	};
+	for (const auto &c : cases) {
+		Put("image.bin", c.input);
+		Put("image.bin.A0.S19", std::string(100000, 'x')); // a longer file from an earlier run
+		Result r = Exec({"-fimage.bin", c.option});
+		EXPECT_EQ(r.status, 0);
+		EXPECT_EQ(Slurp(dir / "image.bin.A0.S19"), c.file);
+		EXPECT_EQ(r.out, std::string("  -> input file  = image.bin") + (c.option == "-i" ? "  Intel->Motorola" : "") +
+		                     "\n  -> output file = image.bin.A0.S19   SAVE 2300 " + c.save + "\n");
+	}
+}
+
+TEST_F(Run, ConsoleTranscriptOfTwoBlocks)
+{
+	Put("image.bin", std::string(40000, 'a'));
+	Result r = Exec({"-fimage.bin", "-s100"});
+	EXPECT_EQ(r.status, 0);
+	EXPECT_EQ(r.out, "  -> input file  = image.bin\n"
+	                 "  -> output file = image.bin.A0.S19   SAVE 2300 A2FF 00000100\n"
+	                 "  -> output file = image.bin.A1.S19   SAVE 2300 3F3F 00000140\n");
+	EXPECT_EQ(fs::file_size(dir / "image.bin.A0.S19"), 77836u);
+	EXPECT_EQ(fs::file_size(dir / "image.bin.A1.S19"), 7232u / 32 * 76 + 12);
+}
+
+// The suffixes .A0 to .Z9 name 260 blocks; only a 261st block has no name.
+TEST_F(Run, TwoHundredSixtyBlocksAtMost)
+{
+	for (unsigned full : {259u, 260u}) {
+		Put("big.bin", std::string(full * 32768, '\x5A'));
+		Result r = Exec({"-fbig.bin"});
+		EXPECT_EQ(r.status, full == 259 ? 0 : 255);
+		EXPECT_EQ(r.err, full == 259 ? "" : "- ran out of extension sequence specifiers!\n");
+		EXPECT_EQ(Files().size(), 261u);
+		EXPECT_EQ(fs::file_size(dir / "big.bin.Z9.S19"), full == 259 ? 24u : 77836u);
+		std::string last = "  -> output file = big.bin.Z9.S19   SAVE 2300 ";
+		EXPECT_EQ(r.out.substr(r.out.size() - last.size() - 14), last + (full == 259 ? "22FF" : "A2FF") + " 000040C0\n");
+	}
+}
+
+TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
+{
+	const std::string long_name(4089, 'n');
+	const std::string warning = "- option not recognized, ignored.\n";
+	const std::string read_error = Windows ? "- failed to open input file: dir.\n" : "- error occurred reading input file.\n";
+	const struct {
+		std::vector<std::string> args;
+		std::string setup, out, err, left; // setup: what the folder holds beside in.bin
+		int status;
+	} cases[] = {
+		{{}, "", "", "- no input file specified.\n", "", 255},
+		{{"in.bin", "-fin.bin"}, "", "", "- no input file specified.\n", "", 255},
+		{{"-f", "in.bin"}, "", "  -> input file  = \n", "- failed to open input file: .\n", "", 255},
+		{{"-fnone.bin"}, "", "  -> input file  = none.bin\n", "- failed to open input file: none.bin.\n", "", 255},
+		{{"-f" + long_name}, "", "", "- input file name too long: " + long_name + ".\n", "", 255},
+		{{"-f" + long_name.substr(1)}, "", "  -> input file  = " + long_name.substr(1) + "\n",
+		 "- failed to open input file: " + long_name.substr(1) + ".\n", "", 255},
+		{{"-fdir"}, "dir", "  -> input file  = dir\n", read_error, "dir", 255},
+		{{"-fin.bin"}, "in.bin.A0.S19/", "  -> input file  = in.bin\n",
+		 "- failed to open output file: in.bin.A0.S19.\n", "in.bin.A0.S19", 255},
+		{{"-fin.bin"}, "in.bin.A1.S19/",
+		 "  -> input file  = in.bin\n  -> output file = in.bin.A0.S19   SAVE 2300 A2FF 00000000\n",
+		 "- failed to open output file: in.bin.A1.S19.\n", "in.bin.A0.S19 in.bin.A1.S19", 255},
+		{{"-fin.bin"}, "in.bin.A0.S19>/dev/full", "  -> input file  = in.bin\n",
+		 "- failed to write output file: in.bin.A0.S19.\n", "", 255},
+		{{"-x", "-F", "-", "-fin.bin"}, "",
+		 "  -> input file  = in.bin\n  -> output file = in.bin.A0.S19   SAVE 2300 A2FF 00000000\n"
+		 "  -> output file = in.bin.A1.S19   SAVE 2300 3F3F 00000040\n",
+		 warning + warning + warning, "in.bin.A0.S19 in.bin.A1.S19", 0},
+	};
+	for (const auto &c : cases) {
+		SCOPED_TRACE(testing::PrintToString(c.args) + " beside " + c.setup);
+		fs::remove_all(dir);
+		fs::create_directory(dir);
+		Put("in.bin", std::string(40000, 'b'));
+		std::string name = c.setup.substr(0, c.setup.find_first_of("/>"));
+		if (c.setup.find('>') != std::string::npos)
+			fs::create_symlink(c.setup.substr(c.setup.find('>') + 1), dir / name);
+		else if (!c.setup.empty())
+			fs::create_directory(dir / name);
+		Result r = Exec(c.args);
+		EXPECT_EQ(r.status, c.status);
+		EXPECT_EQ(r.out, c.out);
+		EXPECT_EQ(r.err, c.err);
+		std::string left;
+		for (const auto &f : Files())
+			if (f != "in.bin")
+				left += (left.empty() ? "" : " ") + f;
+		EXPECT_EQ(left, c.left);
+	}
+}
+
+TEST_F(Run, LostConsoleOutputIsAFailure)
+{
+	Put("in.bin", "abc");
+	Result r = Exec({"-fin.bin"}, "/dev/full");
+	EXPECT_EQ(r.status, 255);
+	EXPECT_EQ(r.err, "- failed to write standard output.\n");
+}
+
+int main(int argc, char **argv)
+{
+	testing::InitGoogleTest(&argc, argv);
+	for (int i = 1; i < argc; i++) {
+		std::string a = argv[i];
+		if (a.rfind("--exe=", 0) == 0)
+			Exe = fs::absolute(a.substr(6)).string();
+		else if (a.rfind("--runner=", 0) == 0)
+			Runner = a.substr(9);
+		else if (a == "--windows")
+			Windows = true;
+	}
+	return RUN_ALL_TESTS();
+}
