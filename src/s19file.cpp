@@ -102,6 +102,8 @@ int Write_S19_File(void)
 		offset += count;
 	} while (offset < numRead);
 	ok = ok && std::fputs(EndRecord, out) != EOF;
+	// Flushed apart from fclose: some C runtimes drop a failed flush's error on close.
+	ok = ok && std::fflush(out) == 0;
 	if (std::fclose(out) != 0 || !ok) {
 		std::fprintf(stderr, "- failed to write output file: %s.\n", OutputFile);
 		std::remove(OutputFile);

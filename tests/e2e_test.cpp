@@ -66,9 +66,10 @@ protected:
 		std::ofstream(dir / name, std::ios::binary) << bytes;
 	}
 
-	Result Exec(const std::vector<std::string> &args, const std::string &out = "out")
+	// shell: commands run before the tool, such as a limit on file sizes.
+	Result Exec(const std::vector<std::string> &args, const std::string &out = "out", const std::string &shell = "")
 	{
-		std::string cmd = "cd " + Quote(dir) + " && " + Runner + " " + Quote(Exe);
+		std::string cmd = "cd " + Quote(dir) + " && " + shell + " " + Runner + " " + Quote(Exe);
 		for (const auto &a : args)
 			cmd += " " + Quote(a);
 		cmd += " >" + Quote(out) + " 2>err </dev/null";
@@ -193,10 +194,15 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 	const std::string long_name(4089, 'n');
 	const std::string warning = "- option not recognized, ignored.\n";
 	const std::string read_error = Windows ? "- failed to open input file: dir.\n" : "- error occurred reading input file.\n";
+	const std::string two_blocks = "  -> input file  = in.bin\n"
+	                               "  -> output file = in.bin.A0.S19   SAVE 2300 A2FF 00000000\n"
+	                               "  -> output file = in.bin.A1.S19   SAVE 2300 3F3F 00000040\n";
+	const std::string full_disk = "ulimit -f 60; trap '' XFSZ;"; // files stop at 61440 bytes
 	const struct {
 		std::vector<std::string> args;
 		std::string setup, out, err, left; // setup: what the folder holds beside in.bin
 		int status;
+		std::string shell = "";
 	} cases[] = {
 		{{}, "", "", "- no input file specified.\n", "", 255},
 		{{"in.bin", "-fin.bin"}, "", "", "- no input file specified.\n", "", 255},
@@ -211,12 +217,12 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		{{"-fin.bin"}, "in.bin.A1.S19/",
 		 "  -> input file  = in.bin\n  -> output file = in.bin.A0.S19   SAVE 2300 A2FF 00000000\n",
 		 "- failed to open output file: in.bin.A1.S19.\n", "in.bin.A0.S19 in.bin.A1.S19", 255},
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- failed to write output file: in.bin.A0.S19.\n", "", 255,
+		 full_disk},
+		// wine can write through a link to a device but not delete it; the link holds no data.
 		{{"-fin.bin"}, "in.bin.A0.S19>/dev/full", "  -> input file  = in.bin\n",
-		 "- failed to write output file: in.bin.A0.S19.\n", "", 255},
-		{{"-x", "-F", "-", "-fin.bin"}, "",
-		 "  -> input file  = in.bin\n  -> output file = in.bin.A0.S19   SAVE 2300 A2FF 00000000\n"
-		 "  -> output file = in.bin.A1.S19   SAVE 2300 3F3F 00000040\n",
-		 warning + warning + warning, "in.bin.A0.S19 in.bin.A1.S19", 0},
+		 "- failed to write output file: in.bin.A0.S19.\n", Windows ? "in.bin.A0.S19" : "", 255},
+		{{"-x", "-F", "-", "-fin.bin"}, "", two_blocks, warning + warning + warning, "in.bin.A0.S19 in.bin.A1.S19", 0},
 	};
 	for (const auto &c : cases) {
 		SCOPED_TRACE(testing::PrintToString(c.args) + " beside " + c.setup);
@@ -228,7 +234,7 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 			fs::create_symlink(c.setup.substr(c.setup.find('>') + 1), dir / name);
 		else if (!c.setup.empty())
 			fs::create_directory(dir / name);
-		Result r = Exec(c.args);
+		Result r = Exec(c.args, "out", c.shell);
 		EXPECT_EQ(r.status, c.status);
 		EXPECT_EQ(r.out, c.out);
 		EXPECT_EQ(r.err, c.err);
@@ -237,6 +243,25 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 			if (f != "in.bin")
 				left += (left.empty() ? "" : " ") + f;
 		EXPECT_EQ(left, c.left);
+	}
+}
+
+// Windows hands main its arguments in the ANSI code page (1252 here), and prints them so.
+TEST_F(Run, NonAsciiNames)
+{
+	const struct { std::string name, shown, err; } cases[] = {
+		{"bild\u00e9.bin", Windows ? "bild\xE9.bin" : "bild\u00e9.bin", ""},
+		{"\u0436.bin", Windows ? "?.bin" : "\u0436.bin", Windows ? "- failed to open input file: ?.bin.\n" : ""},
+	};
+	for (const auto &c : cases) {
+		Put(c.name, "abc");
+		Result r = Exec({"-f" + c.name});
+		std::string out = "  -> input file  = " + c.shown + "\n";
+		if (c.err.empty())
+			out += "  -> output file = " + c.shown + ".A0.S19   SAVE 2300 2302 00000000\n";
+		EXPECT_EQ(r.out, out);
+		EXPECT_EQ(r.err, c.err);
+		EXPECT_EQ(fs::exists(dir / (c.name + ".A0.S19")), c.err.empty()) << c.name;
 	}
 }
 
