@@ -40,12 +40,13 @@ int main(int argc, char *argv[])
 	}
 	bool more = true;
 	while (more) {
-		std::memset(buffer, 0, sizeof buffer);
 		numRead = static_cast<std::uint32_t>(std::fread(buffer, 1, sizeof buffer, in));
 		if (std::ferror(in)) {
 			std::fputs("- error occurred reading input file.\n", stderr);
 			return -1;
 		}
+		// A short block is followed by zeros: the swap pads an odd count with the first of them.
+		std::memset(buffer + numRead, 0, sizeof buffer - numRead);
 		// A full read never ends the loop: an exact multiple of 32768 ends with an empty block.
 		more = numRead == BlockSize;
 		if (Swap == 1)

@@ -13,11 +13,30 @@ char OutputFile[OutputFileSize];
 
 static const std::uint32_t LoadAddress = 0x2300;
 static const std::uint32_t RecordBytes = 32;
-static const char HexDigits[] = "0123456789ABCDEF";
+// Two hex digits for every byte value: one copy per byte instead of two look-ups.
+static const char HexPairs[] =
+	"000102030405060708090A0B0C0D0E0F"
+	"101112131415161718191A1B1C1D1E1F"
+	"202122232425262728292A2B2C2D2E2F"
+	"303132333435363738393A3B3C3D3E3F"
+	"404142434445464748494A4B4C4D4E4F"
+	"505152535455565758595A5B5C5D5E5F"
+	"606162636465666768696A6B6C6D6E6F"
+	"707172737475767778797A7B7C7D7E7F"
+	"808182838485868788898A8B8C8D8E8F"
+	"909192939495969798999A9B9C9D9E9F"
+	"A0A1A2A3A4A5A6A7A8A9AAABACADAEAF"
+	"B0B1B2B3B4B5B6B7B8B9BABBBCBDBEBF"
+	"C0C1C2C3C4C5C6C7C8C9CACBCCCDCECF"
+	"D0D1D2D3D4D5D6D7D8D9DADBDCDDDEDF"
+	"E0E1E2E3E4E5E6E7E8E9EAEBECEDEEEF"
+	"F0F1F2F3F4F5F6F7F8F9FAFBFCFDFEFF";
 static const char EndRecord[] = "S9030000FC\r\n";
 
-// Holds a whole block file (1024 full records and the end record), so it leaves in one write.
-static char FileBuffer[(BlockSize / RecordBytes) * (2 + 2 * (1 + 2 + RecordBytes + 1) + 2) + sizeof EndRecord - 1];
+// Longest record line: "S1", count, address, 32 data bytes and checksum in hex, CR LF.
+static const std::size_t RecordLine = 2 + 2 * (1 + 2 + RecordBytes + 1) + 2;
+// A whole block file, assembled here and written with one call.
+static char FileText[(BlockSize / RecordBytes) * RecordLine + sizeof EndRecord - 1];
 
 static void Build_Output_File(void)
 {
@@ -54,18 +73,15 @@ int Get_Next_S19_Extension(void)
 
 static char *Put_Hex(char *p, std::uint32_t byte)
 {
-	p[0] = HexDigits[(byte >> 4) & 0xF];
-	p[1] = HexDigits[byte & 0xF];
+	std::memcpy(p, HexPairs + 2 * (byte & 0xFF), 2);
 	return p + 2;
 }
 
-// One S1 record of count bytes from buffer[offset], assembled and written as one line.
-static bool Write_Record(FILE *out, std::uint32_t offset, std::uint32_t count)
+// Puts one S1 record of count bytes from buffer[offset] at p; returns the end of its line.
+static char *Put_Record(char *p, std::uint32_t offset, std::uint32_t count)
 {
-	char line[2 + 2 * (1 + 2 + RecordBytes + 1) + 2];
 	std::uint32_t address = LoadAddress + offset;
 	std::uint32_t sum = (count + 3) + (address >> 8) + (address & 0xFF);
-	char *p = line;
 
 	*p++ = 'S';
 	*p++ = '1';
@@ -80,8 +96,7 @@ static bool Write_Record(FILE *out, std::uint32_t offset, std::uint32_t count)
 	p = Put_Hex(p, ~sum & 0xFF);
 	*p++ = '\r';
 	*p++ = '\n';
-	std::size_t length = static_cast<std::size_t>(p - line);
-	return std::fwrite(line, 1, length, out) == length;
+	return p;
 }
 
 int Write_S19_File(void)
@@ -92,16 +107,19 @@ int Write_S19_File(void)
 		std::fprintf(stderr, "- failed to open output file: %s.\n", OutputFile);
 		return -1;
 	}
-	std::setvbuf(out, FileBuffer, _IOFBF, sizeof FileBuffer);
-	bool ok = true;
-
+	// The file is assembled in FileText, so the stream needs no buffer of its own.
+	std::setvbuf(out, nullptr, _IONBF, 0);
+	char *p = FileText;
 	std::uint32_t offset = 0;
-	do {
-		std::uint32_t count = numRead - offset < RecordBytes ? numRead - offset : RecordBytes;
-		ok = ok && Write_Record(out, offset, count);
-		offset += count;
-	} while (offset < numRead);
-	ok = ok && std::fputs(EndRecord, out) != EOF;
+	// Full records first, then the rest: 1 to 32 bytes, or none for an empty block.
+	for (; offset + RecordBytes < numRead; offset += RecordBytes)
+		p = Put_Record(p, offset, RecordBytes);
+	p = Put_Record(p, offset, numRead - offset);
+	std::memcpy(p, EndRecord, sizeof EndRecord - 1);
+	p += sizeof EndRecord - 1;
+
+	std::size_t length = static_cast<std::size_t>(p - FileText);
+	bool ok = std::fwrite(FileText, 1, length, out) == length;
 	// Flushed apart from fclose: some C runtimes drop a failed flush's error on close.
 	ok = ok && std::fflush(out) == 0;
 	if (std::fclose(out) != 0 || !ok) {
