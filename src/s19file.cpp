@@ -71,9 +71,10 @@ int Get_Next_S19_Extension(void)
 	return 0;
 }
 
-static char *Put_Hex(char *p, std::uint32_t byte)
+// The low 8 bits of value as two hex digits.
+static char *Put_Hex(char *p, std::uint32_t value)
 {
-	std::memcpy(p, HexPairs + 2 * (byte & 0xFF), 2);
+	std::memcpy(p, HexPairs + 2 * (value & 0xFF), 2);
 	return p + 2;
 }
 
@@ -87,13 +88,13 @@ static char *Put_Record(char *p, std::uint32_t offset, std::uint32_t count)
 	*p++ = '1';
 	p = Put_Hex(p, count + 3);
 	p = Put_Hex(p, address >> 8);
-	p = Put_Hex(p, address & 0xFF);
+	p = Put_Hex(p, address);
 	for (std::uint32_t k = 0; k < count; k++) {
 		std::uint32_t byte = buffer[offset + k];
 		sum += byte;
 		p = Put_Hex(p, byte);
 	}
-	p = Put_Hex(p, ~sum & 0xFF);
+	p = Put_Hex(p, ~sum);
 	*p++ = '\r';
 	*p++ = '\n';
 	return p;

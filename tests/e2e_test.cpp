@@ -66,15 +66,23 @@ protected:
 		std::ofstream(dir / name, std::ios::binary) << bytes;
 	}
 
-	// shell: commands run before the tool, such as a limit on file sizes.
-	Result Exec(const std::vector<std::string> &args, const std::string &out = "out", const std::string &shell = "")
+	// Empties the scratch folder between the cases of one test.
+	void Fresh()
+	{
+		fs::remove_all(dir);
+		fs::create_directory(dir);
+	}
+
+	// shell: commands run before the tool, such as a limit on file sizes;
+	// sink: where standard output goes instead of being captured.
+	Result Exec(const std::vector<std::string> &args, const std::string &shell = "", const std::string &sink = "")
 	{
 		std::string cmd = "cd " + Quote(dir) + " && " + shell + " " + Runner + " " + Quote(Exe);
 		for (const auto &a : args)
 			cmd += " " + Quote(a);
-		cmd += " >" + Quote(out) + " 2>err </dev/null";
+		cmd += " >" + Quote(sink.empty() ? "out" : sink) + " 2>err </dev/null";
 		int status = std::system(cmd.c_str());
-		Result r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, out == "out" ? Slurp(dir / out) : "",
+		Result r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, sink.empty() ? Slurp(dir / "out") : "",
 		         Slurp(dir / "err")};
 		fs::remove(dir / "err");
 		fs::remove(dir / "out");
@@ -115,8 +123,7 @@ TEST_F(Run, BlockFilesHoldTheInputExactly)
 				for (std::size_t i = 0; i < data.size(); i += 2)
 					std::swap(data[i], data[i + 1]);
 			}
-			fs::remove_all(dir);
-			fs::create_directory(dir);
+			Fresh();
 			Put("in.bin", input);
 			Result r = Exec(swap ? std::vector<std::string>{"-i", "-fin.bin", "-sFFFFFF80"}
 			                     : std::vector<std::string>{"-fin.bin", "-sFFFFFF80"});
@@ -226,15 +233,14 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 	};
 	for (const auto &c : cases) {
 		SCOPED_TRACE(testing::PrintToString(c.args) + " beside " + c.setup);
-		fs::remove_all(dir);
-		fs::create_directory(dir);
+		Fresh();
 		Put("in.bin", std::string(40000, 'b'));
 		std::string name = c.setup.substr(0, c.setup.find_first_of("/>"));
 		if (c.setup.find('>') != std::string::npos)
 			fs::create_symlink(c.setup.substr(c.setup.find('>') + 1), dir / name);
 		else if (!c.setup.empty())
 			fs::create_directory(dir / name);
-		Result r = Exec(c.args, "out", c.shell);
+		Result r = Exec(c.args, c.shell);
 		EXPECT_EQ(r.status, c.status);
 		EXPECT_EQ(r.out, c.out);
 		EXPECT_EQ(r.err, c.err);
@@ -268,7 +274,7 @@ TEST_F(Run, NonAsciiNames)
 TEST_F(Run, LostConsoleOutputIsAFailure)
 {
 	Put("in.bin", "abc");
-	Result r = Exec({"-fin.bin"}, "/dev/full");
+	Result r = Exec({"-fin.bin"}, "", "/dev/full");
 	EXPECT_EQ(r.status, 255);
 	EXPECT_EQ(r.err, "- failed to write standard output.\n");
 }

@@ -51,12 +51,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 		std::abort();
 
 	// The driver's refusal of long paths keeps every block-file name inside OutputFile.
-	if (InputFile != nullptr && std::strlen(InputFile) + 8 <= OutputFileSize) {
+	std::size_t n = InputFile == nullptr ? 0 : std::strlen(InputFile);
+	if (InputFile != nullptr && n + 8 <= OutputFileSize) {
 		Set_S19_Extension();
 		while (Get_Next_S19_Extension() == 0) {
 		}
-		if (std::strncmp(OutputFile, InputFile, std::strlen(InputFile)) != 0 ||
-		    std::strcmp(OutputFile + std::strlen(InputFile), ".Z9.S19") != 0)
+		if (std::strncmp(OutputFile, InputFile, n) != 0 || std::strcmp(OutputFile + n, ".Z9.S19") != 0)
 			std::abort();
 	}
 	return 0;
