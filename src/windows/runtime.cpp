@@ -1,0 +1,49 @@
+// Windows only: the runtime's wildcard expansion, and a UTF-8 console while names are UTF-8.
+#include <cstdio>
+#include <cstdlib>
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#ifdef __MINGW32__
+// The runtime expands * and ? in the arguments before main, as on every Windows command line.
+extern "C" int _dowildcard;
+int _dowildcard = -1;
+#endif
+
+static UINT SavedOutputCP;
+
+static void Restore_Console(void)
+{
+	std::fflush(stdout);
+	std::fflush(stderr);
+	SetConsoleOutputCP(SavedOutputCP);
+}
+
+static BOOL WINAPI Restore_On_Break(DWORD)
+{
+	SetConsoleOutputCP(SavedOutputCP);
+	return FALSE; // the default handler then ends the process
+}
+
+static bool Is_Console(DWORD stream)
+{
+	DWORD mode;
+	return GetConsoleMode(GetStdHandle(stream), &mode) != 0;
+}
+
+// Where the manifest makes the process code page UTF-8, names reach main and the streams as UTF-8:
+// the console must show them so, and give the user back their own code page when the run ends.
+static bool Use_UTF8_Console(void)
+{
+	if (GetACP() != CP_UTF8 || !(Is_Console(STD_OUTPUT_HANDLE) || Is_Console(STD_ERROR_HANDLE)))
+		return false;
+	SavedOutputCP = GetConsoleOutputCP();
+	if (SavedOutputCP == CP_UTF8 || !SetConsoleOutputCP(CP_UTF8))
+		return false;
+	std::atexit(Restore_Console);
+	SetConsoleCtrlHandler(Restore_On_Break, TRUE);
+	return true;
+}
+
+static const bool UTF8Console = Use_UTF8_Console();
