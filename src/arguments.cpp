@@ -17,12 +17,15 @@ void Get_Arguments(int argc, char *argv[])
 			break;
 		case 'i':
 			Swap = 1;
+			// -is100 is not -i -s100: the user must learn that s100 was not read.
+			if (arg[2] != '\0')
+				Report("- option not recognized, ignored.\n");
 			break;
 		case 's':
 			SectorNumber = Get_Value(arg + 2);
 			break;
 		default:
-			fputs("- option not recognized, ignored.\n", stderr);
+			Report("- option not recognized, ignored.\n");
 			break;
 		}
 	}

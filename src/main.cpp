@@ -1,9 +1,42 @@
 // s19cut: cuts a binary image into 32 KiB blocks, each written as an S19 file
 // with the SAVE text that stores it on the target.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
 #include "s19cut.h"
+
+// Set by the first interrupt; the block loop stops before writing another block.
+static volatile std::sig_atomic_t Interrupted;
+
+static void Interrupt(int sig)
+{
+	Interrupted = 1;
+	std::signal(sig, SIG_DFL); // a second interrupt ends the tool at once
+}
+
+static void Catch_Signals(void)
+{
+	// A closed pipe or a file-size limit then fails the write, which is reported like a full disk.
+#ifdef SIGPIPE
+	std::signal(SIGPIPE, SIG_IGN);
+#endif
+#ifdef SIGXFSZ
+	std::signal(SIGXFSZ, SIG_IGN);
+#endif
+	const int stops[] = {SIGINT, SIGTERM,
+#ifdef SIGHUP
+	                     SIGHUP,
+#endif
+#ifdef SIGBREAK
+	                     SIGBREAK,
+#endif
+	};
+	// A signal that the caller ignores (nohup, a script's background job) stays ignored.
+	for (int sig : stops)
+		if (std::signal(sig, Interrupt) == SIG_IGN)
+			std::signal(sig, SIG_IGN);
+}
 
 static void Swap_Words(void)
 {
@@ -18,16 +51,17 @@ static void Swap_Words(void)
 
 int main(int argc, char *argv[])
 {
+	Catch_Signals();
 	SectorNumber = 0;
 	Swap = 0;
 	InputFile = nullptr;
 	Get_Arguments(argc, argv);
 	if (InputFile == nullptr) {
-		std::fputs("- no input file specified.\n", stderr);
+		Report("- no input file specified.\n");
 		return -1;
 	}
 	if (std::strlen(InputFile) + 8 > OutputFileSize) {
-		std::fprintf(stderr, "- input file name too long: %s.\n", InputFile);
+		Report("- input file name too long: %s.\n", InputFile);
 		return -1;
 	}
 	Set_S19_Extension();
@@ -35,14 +69,19 @@ int main(int argc, char *argv[])
 
 	FILE *in = std::fopen(InputFile, "rb");
 	if (in == nullptr) {
-		std::fprintf(stderr, "- failed to open input file: %s.\n", InputFile);
+		Report("- failed to open input file: %s.\n", InputFile);
 		return -1;
 	}
 	bool more = true;
 	while (more) {
 		numRead = static_cast<std::uint32_t>(std::fread(buffer, 1, sizeof buffer, in));
+		// Checked after the read, so that an interrupt during a read that waits on a pipe counts too.
+		if (Interrupted) {
+			Report("- interrupted: the block files written so far are complete.\n");
+			return -1;
+		}
 		if (std::ferror(in)) {
-			std::fputs("- error occurred reading input file.\n", stderr);
+			Report("- error occurred reading input file.\n");
 			return -1;
 		}
 		// A short block is followed by zeros: the swap pads an odd count with the first of them.
@@ -54,7 +93,7 @@ int main(int argc, char *argv[])
 		if (Write_S19_File() != 0)
 			return -1;
 		if (more && Get_Next_S19_Extension() != 0) {
-			std::fputs("- ran out of extension sequence specifiers!\n", stderr);
+			Report("- ran out of extension sequence specifiers!\n");
 			return -1;
 		}
 	}
@@ -62,7 +101,7 @@ int main(int argc, char *argv[])
 
 	// The SAVE texts are what the user types on the target: losing them is a failure.
 	if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-		std::fputs("- failed to write standard output.\n", stderr);
+		Report("- failed to write standard output.\n");
 		return -1;
 	}
 	return 0;

@@ -28,4 +28,7 @@ void Set_S19_Extension(void);
 int Write_S19_File(void);
 int Get_Next_S19_Extension(void);
 
+// messages: "- " and a line end, on standard error after the console lines printed so far
+void Report(const char *format, ...);
+
 #endif

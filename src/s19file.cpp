@@ -1,4 +1,5 @@
 // S19 block files: one block of up to 32768 bytes per file, addressed from 0x2300.
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -105,7 +106,7 @@ int Write_S19_File(void)
 	// Binary mode with explicit CR LF: the file has the same bytes on every platform.
 	FILE *out = std::fopen(OutputFile, "wb");
 	if (out == nullptr) {
-		std::fprintf(stderr, "- failed to open output file: %s.\n", OutputFile);
+		Report("- failed to open output file: %s.\n", OutputFile);
 		return -1;
 	}
 	// The file is assembled in FileText, so the stream needs no buffer of its own.
@@ -124,7 +125,7 @@ int Write_S19_File(void)
 	// Flushed apart from fclose: some C runtimes drop a failed flush's error on close.
 	ok = ok && std::fflush(out) == 0;
 	if (std::fclose(out) != 0 || !ok) {
-		std::fprintf(stderr, "- failed to write output file: %s.\n", OutputFile);
+		Report("- failed to write output file: %s.\n", OutputFile);
 		std::remove(OutputFile);
 		return -1;
 	}
@@ -133,4 +134,15 @@ int Write_S19_File(void)
 	std::printf("  -> output file = %s   SAVE 2300 %.4X %.8X\n", OutputFile,
 	            static_cast<unsigned>(LoadAddress + numRead - 1), static_cast<unsigned>(SectorNumber));
 	return 0;
+}
+
+void Report(const char *format, ...)
+{
+	// Standard output is fully buffered when redirected: without this, a log of both streams
+	// would show the message before the console lines that came first.
+	std::fflush(stdout);
+	std::va_list args;
+	va_start(args, format);
+	std::vfprintf(stderr, format, args);
+	va_end(args);
 }

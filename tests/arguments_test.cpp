@@ -44,7 +44,8 @@ TEST(Get_Arguments, ReadsOptionsUpToTheFirstNonOption)
 		{{"-f", "image.bin", "-i"}, "", 0, 0, 0},
 		{{"image.bin", "-fimage.bin"}, nullptr, 0, 0, 0},
 		{{"-s", "100", "-fimage.bin"}, nullptr, 0, 0, 0},
-		{{"-ix", "-sG"}, nullptr, 1, 0xFFFFFFFF, 0},
+		{{"-ix", "-sG"}, nullptr, 1, 0xFFFFFFFF, 1},
+		{{"-is100"}, nullptr, 1, 0, 1},
 		{{"-x", "-F", "-", "-fa", "-I"}, "a", 0, 0, 4},
 	};
 	for (const auto &c : cases) {
