@@ -42,6 +42,7 @@ TEST(Get_Arguments, ReadsOptionsUpToTheFirstNonOption)
 		{{"-fimage.bin", "-i", "-s100"}, "image.bin", 1, 0x100, 0},
 		{{"-fa.bin", "-fb.bin", "-s1", "-s2"}, "b.bin", 0, 2, 0},
 		{{"-f", "image.bin", "-i"}, "", 0, 0, 0},
+		{{"-f x.bin"}, " x.bin", 0, 0, 0},
 		{{"image.bin", "-fimage.bin"}, nullptr, 0, 0, 0},
 		{{"-s", "100", "-fimage.bin"}, nullptr, 0, 0, 0},
 		{{"-ix", "-sG"}, nullptr, 1, 0xFFFFFFFF, 1},
