@@ -21,7 +21,9 @@ set(needs
   time                 /usr/bin/time
   srecord              srec_cat
   mandoc               mandoc
-  dpkg-dev             dpkg-shlibdeps)
+  dpkg-dev             dpkg-shlibdeps
+  lintian              lintian
+  zip                  zip)
 
 function(find_missing out)
   set(missing)

@@ -1,0 +1,103 @@
+# Packs twice, a second apart and in two time zones, and fails unless both give the same bytes; then checks
+# each package: its checksum file, its files, lintian for the .deb, and a conversion of the sample image with
+# the unpacked tool. cmake -DCPACK=… -DCONFIG=…/CPackConfig.cmake -DGENERATORS=TGZ;DEB -DSAMPLE=… -DDIR=…
+#   -P CheckPackages.cmake
+file(REMOVE_RECURSE ${DIR})
+set(contact "Package Check <check@example.org>")
+foreach(pass a b)
+  if(pass STREQUAL "b")
+    execute_process(COMMAND ${CMAKE_COMMAND} -E sleep 1)
+    set(zone JST-9)
+  else()
+    set(zone UTC0)
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env TZ=${zone} ${CPACK} --config ${CONFIG} -G "${GENERATORS}"
+                          -B ${DIR}/${pass} -D "CPACK_PACKAGE_CONTACT=${contact}"
+                  OUTPUT_VARIABLE log ERROR_VARIABLE log RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "cpack failed:\n${log}")
+  endif()
+endforeach()
+
+file(GLOB packages RELATIVE ${DIR}/a ${DIR}/a/*.tar.gz ${DIR}/a/*.deb ${DIR}/a/*.zip)
+list(LENGTH GENERATORS expected)
+list(LENGTH packages count)
+if(NOT count EQUAL expected)
+  message(FATAL_ERROR "cpack made ${packages}, not one package for each of ${GENERATORS}")
+endif()
+foreach(package IN LISTS packages)
+  file(SHA256 ${DIR}/a/${package} first)
+  file(SHA256 ${DIR}/b/${package} second)
+  if(NOT first STREQUAL second)
+    message(FATAL_ERROR "${package} differs from one packing to the next")
+  endif()
+  execute_process(COMMAND sha256sum -c ${package}.sha256 WORKING_DIRECTORY ${DIR}/a
+                  OUTPUT_VARIABLE log ERROR_VARIABLE log RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "${package}.sha256 doesn't check:\n${log}")
+  endif()
+  message(STATUS "${package}: the same bytes twice, sha256 ${first}")
+endforeach()
+
+# The unpacked tool at TOOL converts the sample image as the README shows.
+function(check_conversion tool)
+  file(COPY ${SAMPLE} DESTINATION ${DIR}/run)
+  get_filename_component(name ${SAMPLE} NAME)
+  execute_process(COMMAND ${tool} -f${name} -s100 WORKING_DIRECTORY ${DIR}/run
+                  OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+  string(CONCAT expected "  -> input file  = ${name}\n"
+                         "  -> output file = ${name}.A0.S19   SAVE 2300 A2FF 00000100\n"
+                         "  -> output file = ${name}.A1.S19   SAVE 2300 3F3F 00000140\n")
+  if(NOT rc EQUAL 0 OR NOT out STREQUAL expected OR NOT err STREQUAL "")
+    message(FATAL_ERROR "${tool} gave status ${rc} with\n${out}${err}")
+  endif()
+  file(REMOVE_RECURSE ${DIR}/run)
+endfunction()
+
+# Fails unless the folder ROOT holds exactly the files FILES.
+function(check_files root)
+  file(GLOB_RECURSE found LIST_DIRECTORIES false RELATIVE ${root} ${root}/*)
+  set(wanted ${ARGN})
+  list(SORT wanted)
+  if(NOT found STREQUAL wanted)
+    message(FATAL_ERROR "${root} holds\n  ${found}\nnot\n  ${wanted}")
+  endif()
+endfunction()
+
+foreach(package IN LISTS packages)
+  set(root ${DIR}/${package}.d)
+  if(package MATCHES "\\.deb$")
+    execute_process(COMMAND dpkg-deb -f ${DIR}/a/${package} Depends Maintainer OUTPUT_VARIABLE fields)
+    if(NOT fields MATCHES "Depends: [^\n]*libc6" OR NOT fields MATCHES "Maintainer: ${contact}")
+      message(FATAL_ERROR "${package} lacks its computed dependencies or its maintainer:\n${fields}")
+    endif()
+    execute_process(COMMAND lintian --fail-on error,warning ${DIR}/a/${package}
+                    OUTPUT_VARIABLE log ERROR_VARIABLE err RESULT_VARIABLE failed)
+    if(failed)
+      message(FATAL_ERROR "lintian rejects ${package}:\n${log}${err}")
+    endif()
+    execute_process(COMMAND dpkg-deb -x ${DIR}/a/${package} ${root})
+    check_files(${root} usr/bin/s19cut usr/share/man/man1/s19cut.1.gz usr/share/doc/s19cut/README.md
+                usr/share/doc/s19cut/copyright usr/share/doc/s19cut/changelog.gz)
+    check_conversion(${root}/usr/bin/s19cut)
+  elseif(package MATCHES "\\.tar\\.gz$")
+    file(ARCHIVE_EXTRACT INPUT ${DIR}/a/${package} DESTINATION ${root})
+    string(REGEX REPLACE "\\.tar\\.gz$" "" top ${package})
+    check_files(${root} ${top}/bin/s19cut ${top}/share/man/man1/s19cut.1.gz ${top}/share/doc/s19cut/README.md
+                ${top}/share/doc/s19cut/LICENSE ${top}/share/doc/s19cut/CHANGELOG.md)
+    execute_process(COMMAND tar --numeric-owner -tvzf ${DIR}/a/${package} OUTPUT_VARIABLE listing)
+    if(listing MATCHES " [0-9]*[1-9][0-9]*/| [0-9]+/[0-9]*[1-9]")
+      message(FATAL_ERROR "${package} has entries that root doesn't own:\n${listing}")
+    endif()
+    # Linked statically: no program interpreter, no shared library.
+    execute_process(COMMAND readelf -l -d ${root}/${top}/bin/s19cut OUTPUT_VARIABLE headers)
+    if(headers MATCHES "INTERP|NEEDED")
+      message(FATAL_ERROR "${package}'s tool needs a program interpreter or a shared library:\n${headers}")
+    endif()
+    check_conversion(${root}/${top}/bin/s19cut)
+  else()
+    file(ARCHIVE_EXTRACT INPUT ${DIR}/a/${package} DESTINATION ${root})
+    check_files(${root} s19cut.exe README.md LICENSE CHANGELOG.md)
+  endif()
+  message(STATUS "${package}: its files are as listed")
+endforeach()

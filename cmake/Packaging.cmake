@@ -1,0 +1,111 @@
+# What is installed, and the packages made of it: a .tar.gz with the static tool and a Debian package on
+# Linux, a .zip on Windows. Each package takes only the components it needs:
+#   tool     the dynamically linked tool (s19cut.exe on Windows): the .deb, the .zip, cmake --install
+#   static   the statically linked tool, installed as bin/s19cut: the .tar.gz alone
+#   docs     README.md and the manual page: every package
+#   licence  LICENSE and CHANGELOG.md: the archives and cmake --install
+#   debian   the copyright file and changelog.gz that Debian's policy asks for: the .deb alone
+# Every package comes out byte for byte the same from every clean build of a commit.
+
+include(cmake/ReleaseDates.cmake)
+
+set(S19CUT_PACKAGE_CONTACT "The s19cut developers" CACHE STRING
+    "Maintainer of the packages, as \"Name <address>\"; Debian's tools want the address")
+
+# Folders get the same permissions whatever the umask of the one who builds.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+if(WIN32)
+  # Windows users get a flat folder.
+  install(TARGETS s19cut RUNTIME DESTINATION . COMPONENT tool)
+  install(FILES README.md DESTINATION . COMPONENT docs)
+  install(FILES LICENSE CHANGELOG.md DESTINATION . COMPONENT licence)
+else()
+  install(TARGETS s19cut RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
+  if(S19CUT_STATIC)
+    install(TARGETS s19cut_static RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT static EXCLUDE_FROM_ALL)
+  endif()
+
+  # gzip -n: no name or time in the header, so the same bytes every time.
+  set(man ${PROJECT_BINARY_DIR}/man/s19cut.1)
+  add_custom_command(OUTPUT ${man}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/man/s19cut.1 ${man}
+    COMMAND gzip -n -9 -f ${man}
+    DEPENDS man/s19cut.1 VERBATIM)
+  add_custom_target(manual_page ALL DEPENDS ${man}.gz)
+
+  # Debian's machine-readable copyright file, made from LICENSE: the MIT licence is "Expat" there.
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS LICENSE)
+  file(READ LICENSE licence)
+  string(REGEX MATCH "\nCopyright \\(c\\) ([^\n]+)\n\n(.*[^\n])" found "${licence}")
+  if(NOT found)
+    message(FATAL_ERROR "LICENSE: no \"Copyright (c) …\" line followed by the licence's terms")
+  endif()
+  set(holder ${CMAKE_MATCH_1})
+  string(REGEX REPLACE "\n\n" "\n.\n" terms "${CMAKE_MATCH_2}")
+  string(REPLACE "\n" "\n " terms " ${terms}")
+  file(CONFIGURE OUTPUT debian/copyright @ONLY CONTENT
+"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: ${PROJECT_NAME}
+
+Files: *
+Copyright: ${holder}
+License: Expat
+${terms}
+")
+
+  install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT docs)
+  install(FILES ${man}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT docs)
+  install(FILES LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT licence)
+  # changelog.gz, the Debian changelog made from CHANGELOG.md, is written by cpack: it names the maintainer.
+  install(FILES ${PROJECT_BINARY_DIR}/debian/copyright ${PROJECT_BINARY_DIR}/debian/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian EXCLUDE_FROM_ALL)
+endif()
+
+# The one time of every archive entry and gzip header: SOURCE_DATE_EPOCH when it is set, else the time of
+# the last commit, else the date of the newest release in CHANGELOG.md.
+set(S19CUT_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
+if(NOT S19CUT_EPOCH)
+  execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+                  OUTPUT_VARIABLE S19CUT_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+endif()
+if(NOT S19CUT_EPOCH MATCHES "^[0-9]+$")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS CHANGELOG.md)
+  file(STRINGS CHANGELOG.md release REGEX "^## \\[[0-9.]+\\] - [0-9-]+$" LIMIT_COUNT 1)
+  string(REGEX REPLACE ".* - " "" date "${release}")
+  s19cut_days(days "${date}")
+  math(EXPR S19CUT_EPOCH "${days} * 86400")
+endif()
+
+if(WIN32)
+  set(S19CUT_PACKAGES ZIP)
+else()
+  set(S19CUT_PACKAGES TGZ)
+  # A Debian package beside the .tar.gz, where dpkg can build one and compute its dependencies.
+  find_program(DPKG_SHLIBDEPS dpkg-shlibdeps)
+  if(DPKG_SHLIBDEPS)
+    list(APPEND S19CUT_PACKAGES DEB)
+  endif()
+endif()
+set(CPACK_GENERATOR ${S19CUT_PACKAGES})
+set(CPACK_PACKAGE_CONTACT ${S19CUT_PACKAGE_CONTACT})
+# Debian's control file takes lines of at most 80 characters.
+set(CPACK_PACKAGE_DESCRIPTION "s19cut prepares a binary image for transfer to an older target machine: it
+cuts the image into blocks of 32768 bytes, writes each as a file of Motorola
+S-records (S19) addressed from 0x2300, and prints for each block the SAVE text
+that stores it on the target.")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR})
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGE_CHECKSUM SHA256)
+set(CPACK_S19CUT_EPOCH ${S19CUT_EPOCH})
+set(CPACK_S19CUT_STATIC ${S19CUT_STATIC})
+set(CPACK_S19CUT_BINARY_DIR ${PROJECT_BINARY_DIR})
+set(CPACK_S19CUT_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/CPackProject.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/CPackRepack.cmake)
+include(CPack)
