@@ -1,11 +1,9 @@
 # Run by cpack after it has made a package, before it copies it out and computes its checksum.
-# cpack writes an archive's entries in the order that the file system lists them, owned by whoever packs,
-# and a zip's times in the local time zone: each would give other bytes on another machine. The .tar.gz
-# and .zip are written again here, their entries sorted by name, owned by root, all at the package's one
-# time (SOURCE_DATE_EPOCH). The .deb needs none of this: cpack already sorts it and gives it to root.
-if(NOT CPACK_GENERATOR MATCHES "^(TGZ|ZIP)$")
-  return()
-endif()
+# cpack's packages would differ from one machine or user to the next: an archive lists its entries in the
+# order that the file system gives and with the packer as owner, a zip holds local times, and a .deb counts
+# each folder at its size on disk in Installed-Size and gives its members the packer's umask. Each package
+# is written again here from cpack's staged files: sorted by name, owned by root, all at the package's one
+# time (SOURCE_DATE_EPOCH), so that every build of a commit gives the same bytes.
 set(epoch $ENV{SOURCE_DATE_EPOCH})
 get_filename_component(staged ${CPACK_TEMPORARY_DIRECTORY} NAME)
 if(CPACK_GENERATOR STREQUAL "TGZ")
@@ -20,7 +18,7 @@ if(CPACK_GENERATOR STREQUAL "TGZ")
                    --mtime=@${epoch} --mode=u=rwX,go=rX --format=gnu -cf - ${staged}
     COMMAND ${GZIP} -n -9
     OUTPUT_FILE ${CPACK_PACKAGE_FILES} RESULT_VARIABLE failed)
-else()
+elseif(CPACK_GENERATOR STREQUAL "ZIP")
   find_program(ZIP zip)
   if(NOT ZIP)
     message(FATAL_ERROR "the .zip needs Info-ZIP's zip (apt-get install zip) to come out the same on every machine")
@@ -31,6 +29,31 @@ else()
   execute_process(COMMAND touch -d @${epoch} ${files} WORKING_DIRECTORY ${CPACK_TEMPORARY_DIRECTORY})
   execute_process(COMMAND ${CMAKE_COMMAND} -E env TZ=UTC ${ZIP} -X -D -9 -q ${CPACK_PACKAGE_FILES} ${files}
                   WORKING_DIRECTORY ${CPACK_TEMPORARY_DIRECTORY} RESULT_VARIABLE failed)
+elseif(CPACK_GENERATOR STREQUAL "DEB")
+  # dpkg-deb builds it again from cpack's staged usr/ and its control and md5sums files.
+  set(root ${CPACK_TOPLEVEL_DIRECTORY}/reproducible)
+  file(REMOVE_RECURSE ${root})
+  file(COPY ${CPACK_TEMPORARY_DIRECTORY}/usr DESTINATION ${root})
+  # Installed-Size as dpkg-gencontrol counts it: each file's size in KiB, rounded up, and 1 for each folder.
+  file(GLOB_RECURSE entries LIST_DIRECTORIES true ${root}/*)
+  set(kib 1)
+  foreach(entry IN LISTS entries)
+    if(IS_DIRECTORY ${entry})
+      math(EXPR kib "${kib} + 1")
+    else()
+      file(SIZE ${entry} size)
+      math(EXPR kib "${kib} + (${size} + 1023) / 1024")
+    endif()
+  endforeach()
+  file(COPY ${CPACK_TEMPORARY_DIRECTORY}/md5sums DESTINATION ${root}/DEBIAN)
+  file(CHMOD ${root} ${root}/DEBIAN DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+             GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  file(READ ${CPACK_TEMPORARY_DIRECTORY}/control control)
+  string(REGEX REPLACE "Installed-Size: [0-9]+" "Installed-Size: ${kib}" control "${control}")
+  file(WRITE ${root}/DEBIAN/control "${control}")
+  file(CHMOD ${root}/DEBIAN/control ${root}/DEBIAN/md5sums PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  execute_process(COMMAND dpkg-deb --root-owner-group -Zgzip --build ${root} ${CPACK_PACKAGE_FILES}
+                  OUTPUT_QUIET RESULT_VARIABLE failed)
 endif()
 if(failed)
   message(FATAL_ERROR "writing ${CPACK_PACKAGE_FILES} again failed")
