@@ -5,7 +5,6 @@
 # is written again here from cpack's staged files: sorted by name, owned by root, all at the package's one
 # time (SOURCE_DATE_EPOCH), so that every build of a commit gives the same bytes.
 set(epoch $ENV{SOURCE_DATE_EPOCH})
-get_filename_component(staged ${CPACK_TEMPORARY_DIRECTORY} NAME)
 if(CPACK_GENERATOR STREQUAL "TGZ")
   find_program(TAR NAMES gtar tar)
   find_program(GZIP gzip)
@@ -14,6 +13,7 @@ if(CPACK_GENERATOR STREQUAL "TGZ")
     message(WARNING "no GNU tar or gzip: the .tar.gz is cpack's own, whose bytes depend on this machine")
     return()
   endif()
+  get_filename_component(staged ${CPACK_TEMPORARY_DIRECTORY} NAME)
   execute_process(
     COMMAND ${TAR} -C ${CPACK_TOPLEVEL_DIRECTORY} --sort=name --owner=0 --group=0 --numeric-owner
                    --mtime=@${epoch} --mode=u=rwX,go=rX --format=gnu -cf - ${staged}
