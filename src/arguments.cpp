@@ -1,5 +1,6 @@
 // Command line: -f<path>, -i, -s<hex sector>.
 #include <cstdio>
+#include <cstring>
 
 #include "s19cut.h"
 
@@ -9,7 +10,8 @@ std::uint32_t SectorNumber;
 
 void Get_Arguments(int argc, char *argv[])
 {
-	for (int i = 1; i < argc && argv[i][0] == '-'; i++) {
+	int i = 1;
+	for (; i < argc && argv[i][0] == '-'; i++) {
 		const char *arg = argv[i];
 		switch (arg[1]) {
 		case 'f':
@@ -23,11 +25,21 @@ void Get_Arguments(int argc, char *argv[])
 			break;
 		case 's':
 			SectorNumber = Get_Value(arg + 2);
+			// The value stays as read, but a typo such as 1O0 must not pass unseen.
+			if (arg[2 + std::strspn(arg + 2, "0123456789ABCDEFabcdef")] != '\0')
+				Report("- sector number is not hexadecimal: %s.\n", arg + 2);
 			break;
 		default:
 			Report("- option not recognized, ignored.\n");
 			break;
 		}
+	}
+	// Options end at the first other argument: -s 100 must not quietly mean sector 0.
+	if (i < argc) {
+		Report("- arguments not read, ignored:");
+		for (; i < argc; i++)
+			std::fprintf(stderr, " %s", argv[i]);
+		std::fputs(".\n", stderr);
 	}
 }
 

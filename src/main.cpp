@@ -3,16 +3,37 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#ifndef _WIN32
+#include <signal.h>
+#endif
 
 #include "s19cut.h"
 
-// Set by the first interrupt; the block loop stops before writing another block.
+// Set by a stop signal; the run stops at the next check, before it writes another block.
 static volatile std::sig_atomic_t Interrupted;
 
-static void Interrupt(int sig)
+static void Interrupt(int)
 {
 	Interrupted = 1;
-	std::signal(sig, SIG_DFL); // a second interrupt ends the tool at once
+}
+
+// Catches sig unless the caller ignores it (nohup, a script's background job): that stays ignored.
+static void Catch_Stop(int sig)
+{
+#ifdef _WIN32
+	// The runtime puts back the default action before it calls Interrupt: a second Ctrl+C ends the tool.
+	if (std::signal(sig, Interrupt) == SIG_IGN)
+		std::signal(sig, SIG_IGN);
+#else
+	// Read first, so that an ignored signal is never caught even for a moment; no SA_RESTART, so that a
+	// read, write or open that waits returns at once, and the handler stays for every further signal.
+	struct sigaction old, stop = {};
+	if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN)
+		return;
+	stop.sa_handler = Interrupt;
+	sigemptyset(&stop.sa_mask);
+	sigaction(sig, &stop, nullptr);
+#endif
 }
 
 static void Catch_Signals(void)
@@ -24,18 +45,22 @@ static void Catch_Signals(void)
 #ifdef SIGXFSZ
 	std::signal(SIGXFSZ, SIG_IGN);
 #endif
-	const int stops[] = {SIGINT, SIGTERM,
+	Catch_Stop(SIGINT);
+	Catch_Stop(SIGTERM);
 #ifdef SIGHUP
-	                     SIGHUP,
+	Catch_Stop(SIGHUP);
 #endif
 #ifdef SIGBREAK
-	                     SIGBREAK,
+	Catch_Stop(SIGBREAK);
 #endif
-	};
-	// A signal that the caller ignores (nohup, a script's background job) stays ignored.
-	for (int sig : stops)
-		if (std::signal(sig, Interrupt) == SIG_IGN)
-			std::signal(sig, SIG_IGN);
+}
+
+// Reports a stop signal's arrival; then the run ends with -1.
+static bool Stopped(void)
+{
+	if (Interrupted)
+		Report("- interrupted: the block files written so far are complete.\n");
+	return Interrupted != 0;
 }
 
 static void Swap_Words(void)
@@ -67,19 +92,22 @@ int main(int argc, char *argv[])
 	Set_S19_Extension();
 	std::printf(Swap != 0 ? "  -> input file  = %s  Intel->Motorola\n" : "  -> input file  = %s\n", InputFile);
 
+	// Opening a FIFO waits for its writer: a stop signal then ends the wait.
 	FILE *in = std::fopen(InputFile, "rb");
 	if (in == nullptr) {
+		if (Stopped())
+			return -1;
 		Report("- failed to open input file: %s.\n", InputFile);
 		return -1;
 	}
 	bool more = true;
 	while (more) {
-		numRead = static_cast<std::uint32_t>(std::fread(buffer, 1, sizeof buffer, in));
-		// Checked after the read, so that an interrupt during a read that waits on a pipe counts too.
-		if (Interrupted) {
-			Report("- interrupted: the block files written so far are complete.\n");
+		if (Stopped())
 			return -1;
-		}
+		numRead = static_cast<std::uint32_t>(std::fread(buffer, 1, sizeof buffer, in));
+		// A read that waits on a pipe returns early on a stop signal: checked before its error.
+		if (Stopped())
+			return -1;
 		if (std::ferror(in)) {
 			Report("- error occurred reading input file.\n");
 			return -1;
@@ -90,8 +118,10 @@ int main(int argc, char *argv[])
 		more = numRead == BlockSize;
 		if (Swap == 1)
 			Swap_Words();
-		if (Write_S19_File() != 0)
+		if (Write_S19_File() != 0) {
+			Stopped(); // a write cut short by a stop signal was reported as failed: say why
 			return -1;
+		}
 		if (more && Get_Next_S19_Extension() != 0) {
 			Report("- ran out of extension sequence specifiers!\n");
 			return -1;
@@ -100,7 +130,10 @@ int main(int argc, char *argv[])
 	std::fclose(in);
 
 	// The SAVE texts are what the user types on the target: losing them is a failure.
-	if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+	bool lost = std::fflush(stdout) != 0 || std::ferror(stdout);
+	if (Stopped())
+		return -1;
+	if (lost) {
 		Report("- failed to write standard output.\n");
 		return -1;
 	}

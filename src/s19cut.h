@@ -27,6 +27,8 @@ std::int32_t Hex_2_Int(char c);
 void Set_S19_Extension(void);
 int Write_S19_File(void);
 int Get_Next_S19_Extension(void);
+// true when both names lead to one file, through any link (on Windows: windows/runtime.cpp)
+bool Same_File(const char *a, const char *b);
 
 // messages: "- " and a line end, on standard error after the console lines printed so far
 void Report(const char *format, ...);

@@ -2,6 +2,10 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#ifndef _WIN32
+#include <filesystem>
+#include <system_error>
+#endif
 
 #include "s19cut.h"
 
@@ -101,8 +105,21 @@ static char *Put_Record(char *p, std::uint32_t offset, std::uint32_t count)
 	return p;
 }
 
+#ifndef _WIN32
+bool Same_File(const char *a, const char *b)
+{
+	std::error_code unknown; // a name that doesn't exist yet is no other file
+	return std::filesystem::equivalent(a, b, unknown);
+}
+#endif
+
 int Write_S19_File(void)
 {
+	// A block name that links to the image (ln -s img img.A1.S19) would overwrite the image itself.
+	if (Same_File(OutputFile, InputFile)) {
+		Report("- output file is the input file: %s.\n", OutputFile);
+		return -1;
+	}
 	// Binary mode with explicit CR LF: the file has the same bytes on every platform.
 	FILE *out = std::fopen(OutputFile, "wb");
 	if (out == nullptr) {
@@ -126,7 +143,8 @@ int Write_S19_File(void)
 	ok = ok && std::fflush(out) == 0;
 	if (std::fclose(out) != 0 || !ok) {
 		Report("- failed to write output file: %s.\n", OutputFile);
-		std::remove(OutputFile);
+		if (std::remove(OutputFile) != 0)
+			Report("- failed to remove incomplete output file: %s.\n", OutputFile);
 		return -1;
 	}
 

@@ -59,7 +59,11 @@ protected:
 		ASSERT_NE(mkdtemp(name), nullptr);
 		dir = name;
 	}
-	void TearDown() override { fs::remove_all(dir); }
+	void TearDown() override
+	{
+		Fresh();
+		fs::remove(dir);
+	}
 
 	void Put(const std::string &name, const std::string &bytes)
 	{
@@ -69,6 +73,7 @@ protected:
 	// Empties the scratch folder between the cases of one test.
 	void Fresh()
 	{
+		fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
 		fs::remove_all(dir);
 		fs::create_directory(dir);
 	}
@@ -209,19 +214,31 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 	// Standard output a pipe whose reader has gone, as `| head -3` leaves it once head has its lines.
 	const std::string reader_gone = "perl -e 'pipe(R, W); close R; open STDOUT, \">&W\"; exec @ARGV'";
 	const std::string one_log = "sh -c '\"$0\" \"$@\" 2>&1'"; // as >log 2>&1
-	// The input is a FIFO: the second block's read waits while the test interrupts the tool.
-	const std::string interrupt = "mkfifo fifo; { cat in.bin; until [ -s fifo.A0.S19 ]; do sleep 0.01; done; "
-	                              "kill -INT $$; } >fifo & exec";
+	// The input is a FIFO: the second block's read waits, for at most 10 s, while the test stops the tool
+	// with Ctrl+C pressed twice; then with timeout's two SIGTERMs while the writer stalls.
+	const std::string interrupt = "mkfifo fifo; { cat in.bin; i=0; until [ -s fifo.A0.S19 ] || [ $i = 1000 ]; do "
+	                              "sleep 0.01; i=$((i+1)); done; kill -INT $$; sleep 0.1; kill -INT $$; } "
+	                              ">fifo 2>/dev/null & exec";
+	const std::string stall = "mkfifo fifo; { cat in.bin; sleep 3; } >fifo 2>/dev/null & "
+	                          "exec timeout --preserve-status -k1 1";
+	// A cut-short block file that can't be removed: the folder is read-only, also to root.
+	const std::string no_removal = "echo old >in.bin.A0.S19; chmod 666 in.bin.A0.S19; chmod 555 .; ulimit -f 40; " +
+	                               std::string(geteuid() == 0 ? "setpriv --bounding-set=-dac_override,-fowner" : "");
+	const std::string interrupted = "- interrupted: the block files written so far are complete.\n";
+	const std::string first_block = "  -> input file  = in.bin\n"
+	                                "  -> output file = in.bin.A0.S19   SAVE 2300 A2FF 00000000\n";
 	const struct {
 		std::vector<std::string> args;
-		std::string setup, out, err, left; // setup: what the folder holds beside in.bin
+		std::string setup, out, err, left; // setup: a folder/, a link>target or a hard link=target beside in.bin
 		int status;
 		std::string shell = "";
 		bool wine = true; // false: wine delivers no signals
 	} cases[] = {
 		{{}, "", "", "- no input file specified.\n", "", 255},
-		{{"in.bin", "-fin.bin"}, "", "", "- no input file specified.\n", "", 255},
-		{{"-f", "in.bin"}, "", "  -> input file  = \n", "- failed to open input file: .\n", "", 255},
+		{{"in.bin", "-fin.bin"}, "", "", "- arguments not read, ignored: in.bin -fin.bin.\n- no input file specified.\n",
+		 "", 255},
+		{{"-f", "in.bin"}, "", "  -> input file  = \n",
+		 "- arguments not read, ignored: in.bin.\n- failed to open input file: .\n", "", 255},
 		{{"-fnone.bin"}, "", "  -> input file  = none.bin\n", "- failed to open input file: none.bin.\n", "", 255},
 		{{"-f" + long_name}, "", "", "- input file name too long: " + long_name + ".\n", "", 255},
 		{{"-f" + long_name.substr(1)}, "", "  -> input file  = " + long_name.substr(1) + "\n",
@@ -229,21 +246,36 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		{{"-fdir"}, "dir", "  -> input file  = dir\n", read_error, "dir", 255},
 		{{"-fin.bin"}, "in.bin.A0.S19/", "  -> input file  = in.bin\n",
 		 "- failed to open output file: in.bin.A0.S19.\n", "in.bin.A0.S19", 255},
-		{{"-fin.bin"}, "in.bin.A1.S19/",
-		 "  -> input file  = in.bin\n  -> output file = in.bin.A0.S19   SAVE 2300 A2FF 00000000\n",
-		 "- failed to open output file: in.bin.A1.S19.\n", "in.bin.A0.S19 in.bin.A1.S19", 255},
+		{{"-fin.bin"}, "in.bin.A1.S19/", first_block, "- failed to open output file: in.bin.A1.S19.\n",
+		 "in.bin.A0.S19 in.bin.A1.S19", 255},
+		{{"-fin.bin"}, "in.bin.A1.S19>in.bin", first_block, "- output file is the input file: in.bin.A1.S19.\n",
+		 "in.bin.A0.S19 in.bin.A1.S19", 255},
+		{{"-fin.bin"}, "in.bin.A1.S19=in.bin", first_block, "- output file is the input file: in.bin.A1.S19.\n",
+		 "in.bin.A0.S19 in.bin.A1.S19", 255},
 		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- failed to write output file: in.bin.A0.S19.\n", "", 255,
 		 full_disk},
 		{{"-fin.bin"}, "", "", "- failed to write standard output.\n", "in.bin.A0.S19 in.bin.A1.S19", 255, reader_gone},
-		{{"-fin.bin"}, "in.bin.A1.S19/",
-		 "  -> input file  = in.bin\n  -> output file = in.bin.A0.S19   SAVE 2300 A2FF 00000000\n"
-		 "- failed to open output file: in.bin.A1.S19.\n", "", "in.bin.A0.S19 in.bin.A1.S19", 255, one_log},
+		{{"-fin.bin"}, "in.bin.A1.S19/", first_block + "- failed to open output file: in.bin.A1.S19.\n", "",
+		 "in.bin.A0.S19 in.bin.A1.S19", 255, one_log},
 		{{"-ffifo"}, "", "  -> input file  = fifo\n  -> output file = fifo.A0.S19   SAVE 2300 A2FF 00000000\n",
-		 "- interrupted: the block files written so far are complete.\n", "fifo fifo.A0.S19", 255, interrupt, false},
+		 interrupted, "fifo fifo.A0.S19", 255, interrupt, false},
+		{{"-ffifo"}, "", "  -> input file  = fifo\n  -> output file = fifo.A0.S19   SAVE 2300 A2FF 00000000\n",
+		 interrupted, "fifo fifo.A0.S19", 255, stall, false},
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- failed to write output file: in.bin.A0.S19.\n"
+		 "- failed to remove incomplete output file: in.bin.A0.S19.\n", "in.bin.A0.S19", 255, no_removal, false},
 		// wine can write through a link to a device but not delete it; the link holds no data.
 		{{"-fin.bin"}, "in.bin.A0.S19>/dev/full", "  -> input file  = in.bin\n",
-		 "- failed to write output file: in.bin.A0.S19.\n", Windows ? "in.bin.A0.S19" : "", 255},
+		 "- failed to write output file: in.bin.A0.S19.\n" +
+		     std::string(Windows ? "- failed to remove incomplete output file: in.bin.A0.S19.\n" : ""),
+		 Windows ? "in.bin.A0.S19" : "", 255},
 		{{"-x", "-F", "-", "-fin.bin"}, "", two_blocks, warning + warning + warning, "in.bin.A0.S19 in.bin.A1.S19", 0},
+		// Sector mistakes are named; the SAVE texts stay as the options give them.
+		{{"-fin.bin", "-s", "100"}, "", two_blocks, "- arguments not read, ignored: 100.\n",
+		 "in.bin.A0.S19 in.bin.A1.S19", 0},
+		{{"-fin.bin", "-s1O0"}, "",
+		 "  -> input file  = in.bin\n  -> output file = in.bin.A0.S19   SAVE 2300 A2FF FFFFFFFF\n"
+		 "  -> output file = in.bin.A1.S19   SAVE 2300 3F3F 0000003F\n",
+		 "- sector number is not hexadecimal: 1O0.\n", "in.bin.A0.S19 in.bin.A1.S19", 0},
 		// The Windows runtime expands wildcards before main, here -f*.bin to -fin.bin; the tool expands none.
 		{{"-f*.bin"}, "-fin.bin>in.bin", Windows ? two_blocks : "  -> input file  = *.bin\n",
 		 Windows ? "" : "- failed to open input file: *.bin.\n",
@@ -255,20 +287,27 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		SCOPED_TRACE(testing::PrintToString(c.args) + " beside " + c.setup + " after " + c.shell);
 		Fresh();
 		Put("in.bin", std::string(40000, 'b'));
-		std::string name = c.setup.substr(0, c.setup.find_first_of("/>"));
-		if (c.setup.find('>') != std::string::npos)
-			fs::create_symlink(c.setup.substr(c.setup.find('>') + 1), dir / name);
+		std::size_t mark = std::min(c.setup.find_first_of("/>="), c.setup.size());
+		std::string name = c.setup.substr(0, mark), target = c.setup.substr(std::min(mark + 1, c.setup.size()));
+		if (c.setup[mark] == '>')
+			fs::create_symlink(target, dir / name);
+		else if (c.setup[mark] == '=')
+			fs::create_hard_link(dir / target, dir / name);
 		else if (!c.setup.empty())
 			fs::create_directory(dir / name);
 		Result r = Exec(c.args, c.shell);
 		EXPECT_EQ(r.status, c.status);
 		EXPECT_EQ(r.out, c.out);
 		EXPECT_EQ(r.err, c.err);
+		EXPECT_TRUE(Slurp(dir / "in.bin") == std::string(40000, 'b')) << "the image was changed";
 		std::string left, data;
 		for (const auto &f : Files()) {
 			if (f != "in.bin")
 				left += (left.empty() ? "" : " ") + f;
-			if (f.size() > 4 && f.substr(f.size() - 4) == ".S19" && fs::is_regular_file(dir / f)) {
+			// Every block file left is whole, but for the image and one the tool said it couldn't remove.
+			bool cut_short = r.err.find("remove incomplete output file: " + f) != std::string::npos;
+			if (f.size() > 4 && f.substr(f.size() - 4) == ".S19" && fs::is_regular_file(dir / f) &&
+			    !fs::equivalent(dir / f, dir / "in.bin") && !cut_short) {
 				EXPECT_EQ(Decode_Block_File(Slurp(dir / f), data), "") << f;
 			}
 		}

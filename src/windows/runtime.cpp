@@ -1,9 +1,12 @@
-// Windows only: the runtime's wildcard expansion, and a UTF-8 console while names are UTF-8.
+// Windows only: the runtime's wildcard expansion, a UTF-8 console while names are UTF-8, and the test of
+// two names for one file.
 #include <cstdio>
 #include <cstdlib>
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+
+#include "s19cut.h"
 
 #ifdef __MINGW32__
 // The runtime expands * and ? in the arguments before main, as on every Windows command line.
@@ -47,3 +50,23 @@ static bool Use_UTF8_Console(void)
 }
 
 static const bool UTF8Console = Use_UTF8_Console();
+
+// Windows' stat has no inode numbers: a file is told by its volume and index, which links and junctions
+// share. The names are read in the ANSI code page, as fopen reads them.
+bool Same_File(const char *a, const char *b)
+{
+	BY_HANDLE_FILE_INFORMATION info[2];
+	const char *names[2] = {a, b};
+	for (int i = 0; i < 2; i++) {
+		HANDLE file = CreateFileA(names[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+		                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+		if (file == INVALID_HANDLE_VALUE)
+			return false;
+		BOOL known = GetFileInformationByHandle(file, &info[i]);
+		CloseHandle(file);
+		if (!known)
+			return false;
+	}
+	return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+	       info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
