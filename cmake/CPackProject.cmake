@@ -1,8 +1,12 @@
 # Read by cpack once per package: the one time its entries carry, and which components it holds.
 
-# cpack gives every entry this time, and leaves the time out of gzip headers, when it is set.
-if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+# cpack gives every entry this time, and leaves the time out of gzip headers, when it is set. An empty value
+# counts as unset; any other that isn't a count of seconds stops cpack before it packs anything.
+if("$ENV{SOURCE_DATE_EPOCH}" STREQUAL "")
   set(ENV{SOURCE_DATE_EPOCH} ${CPACK_S19CUT_EPOCH})
+elseif(NOT "$ENV{SOURCE_DATE_EPOCH}" MATCHES "^[0-9]+$")
+  message(FATAL_ERROR "SOURCE_DATE_EPOCH is \"$ENV{SOURCE_DATE_EPOCH}\", not a count of seconds since 1970 in decimal "
+                      "digits: set it so (git log -1 --format=%ct gives the last commit's), or unset it")
 endif()
 
 if(CPACK_GENERATOR STREQUAL "DEB")

@@ -3,8 +3,14 @@
 # order that the file system gives and with the packer as owner, a zip holds local times, and a .deb counts
 # each folder at its size on disk in Installed-Size and gives its members the packer's umask. Each package
 # is written again here from cpack's staged files: sorted by name, owned by root, all at the package's one
-# time (SOURCE_DATE_EPOCH), so that every build of a commit gives the same bytes.
+# time (SOURCE_DATE_EPOCH), with the same modes at any umask, so that every build of a commit gives the
+# same bytes. cpack goes on after an error in this script: a failure removes the package, so that cpack fails
+# too and leaves neither the package nor its checksum file.
 set(epoch $ENV{SOURCE_DATE_EPOCH})
+macro(fail what)
+  file(REMOVE ${CPACK_PACKAGE_FILES})
+  message(FATAL_ERROR "writing ${CPACK_PACKAGE_FILES} again failed: ${what}")
+endmacro()
 if(CPACK_GENERATOR STREQUAL "TGZ")
   find_program(TAR NAMES gtar tar)
   find_program(GZIP gzip)
@@ -18,7 +24,10 @@ if(CPACK_GENERATOR STREQUAL "TGZ")
     COMMAND ${TAR} -C ${CPACK_TOPLEVEL_DIRECTORY} --sort=name --owner=0 --group=0 --numeric-owner
                    --mtime=@${epoch} --mode=u=rwX,go=rX --format=gnu -cf - ${staged}
     COMMAND ${GZIP} -n -9
-    OUTPUT_FILE ${CPACK_PACKAGE_FILES} RESULT_VARIABLE failed)
+    OUTPUT_FILE ${CPACK_PACKAGE_FILES} RESULTS_VARIABLE results)
+  if(NOT results STREQUAL "0;0")
+    fail("tar and gzip gave ${results}")
+  endif()
 elseif(CPACK_GENERATOR STREQUAL "ZIP")
   find_program(ZIP zip)
   find_program(TOUCH touch)
@@ -29,35 +38,50 @@ elseif(CPACK_GENERATOR STREQUAL "ZIP")
   # file(GLOB) sorts; zip -X leaves out the owner, and the time zone of its DOS times is UTC.
   file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE ${CPACK_TEMPORARY_DIRECTORY} ${CPACK_TEMPORARY_DIRECTORY}/*)
   file(REMOVE ${CPACK_PACKAGE_FILES})
-  execute_process(COMMAND ${TOUCH} -d @${epoch} ${files} WORKING_DIRECTORY ${CPACK_TEMPORARY_DIRECTORY})
+  execute_process(COMMAND ${TOUCH} -d @${epoch} ${files} WORKING_DIRECTORY ${CPACK_TEMPORARY_DIRECTORY}
+                  RESULT_VARIABLE failed)
+  if(failed)
+    fail("touch gave ${failed}")
+  endif()
   execute_process(COMMAND ${CMAKE_COMMAND} -E env TZ=UTC ${ZIP} -X -D -9 -q ${CPACK_PACKAGE_FILES} ${files}
                   WORKING_DIRECTORY ${CPACK_TEMPORARY_DIRECTORY} RESULT_VARIABLE failed)
+  if(failed)
+    fail("zip gave ${failed}")
+  endif()
 elseif(CPACK_GENERATOR STREQUAL "DEB")
   # dpkg-deb builds it again from cpack's staged usr/ and its control and md5sums files.
   set(root ${CPACK_TOPLEVEL_DIRECTORY}/reproducible)
   file(REMOVE_RECURSE ${root})
   file(COPY ${CPACK_TEMPORARY_DIRECTORY}/usr DESTINATION ${root})
+  # Modes as Debian wants them, whatever the umask: folders and programs 0755, other files 0644.
   # Installed-Size as dpkg-gencontrol counts it: each file's size in KiB, rounded up, and 1 for each folder.
-  file(GLOB_RECURSE entries LIST_DIRECTORIES true ${root}/*)
+  set(rwx OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  set(rw OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  file(GLOB_RECURSE entries LIST_DIRECTORIES true RELATIVE ${root} ${root}/*)
   set(kib 1)
   foreach(entry IN LISTS entries)
-    if(IS_DIRECTORY ${entry})
+    if(IS_DIRECTORY ${root}/${entry})
+      file(CHMOD ${root}/${entry} PERMISSIONS ${rwx})
       math(EXPR kib "${kib} + 1")
     else()
-      file(SIZE ${entry} size)
+      if(entry MATCHES "^usr/bin/")
+        file(CHMOD ${root}/${entry} PERMISSIONS ${rwx})
+      else()
+        file(CHMOD ${root}/${entry} PERMISSIONS ${rw})
+      endif()
+      file(SIZE ${root}/${entry} size)
       math(EXPR kib "${kib} + (${size} + 1023) / 1024")
     endif()
   endforeach()
   file(COPY ${CPACK_TEMPORARY_DIRECTORY}/md5sums DESTINATION ${root}/DEBIAN)
-  file(CHMOD ${root} ${root}/DEBIAN DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
-             GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  file(CHMOD ${root} ${root}/DEBIAN PERMISSIONS ${rwx})
   file(READ ${CPACK_TEMPORARY_DIRECTORY}/control control)
   string(REGEX REPLACE "Installed-Size: [0-9]+" "Installed-Size: ${kib}" control "${control}")
   file(WRITE ${root}/DEBIAN/control "${control}")
-  file(CHMOD ${root}/DEBIAN/control ${root}/DEBIAN/md5sums PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  file(CHMOD ${root}/DEBIAN/control ${root}/DEBIAN/md5sums PERMISSIONS ${rw})
   execute_process(COMMAND dpkg-deb --root-owner-group -Zgzip --build ${root} ${CPACK_PACKAGE_FILES}
                   OUTPUT_QUIET RESULT_VARIABLE failed)
-endif()
-if(failed)
-  message(FATAL_ERROR "writing ${CPACK_PACKAGE_FILES} again failed")
+  if(failed)
+    fail("dpkg-deb gave ${failed}")
+  endif()
 endif()

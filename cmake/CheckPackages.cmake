@@ -1,20 +1,32 @@
-# Packs twice, a second apart and in two time zones, and fails unless both give the same bytes; then checks
-# each package: its checksum file, its files, lintian for the .deb, and a conversion of the sample image with
-# the unpacked tool. cmake -DCPACK=… -DCONFIG=…/CPackConfig.cmake -DGENERATORS=TGZ;DEB -DSAMPLE=… -DDIR=…
-#   -P CheckPackages.cmake
+# Packs twice, a second apart, in two time zones and at the umasks 022 and 077, with SOURCE_DATE_EPOCH unset
+# and then empty, and fails unless both give the same bytes; checks that a malformed SOURCE_DATE_EPOCH stops
+# cpack before it leaves anything; then checks each package: its checksum file, its files, lintian for the
+# .deb, and a conversion of the sample image with the unpacked tool.
+#   cmake -DCPACK=… -DCONFIG=…/CPackConfig.cmake -DGENERATORS=TGZ;DEB -DSTATIC=ON -DSAMPLE=… -DDIR=…
+#     -P CheckPackages.cmake
 file(REMOVE_RECURSE ${DIR})
 set(contact "Package Check <check@example.org>")
-foreach(pass a b)
-  if(pass STREQUAL "b")
+foreach(pass a b bad)
+  if(pass STREQUAL "a")
+    set(env TZ=UTC0 --unset=SOURCE_DATE_EPOCH)
+    set(umask 022)
+  elseif(pass STREQUAL "b")
     execute_process(COMMAND ${CMAKE_COMMAND} -E sleep 1)
-    set(zone JST-9)
+    set(env TZ=JST-9 SOURCE_DATE_EPOCH=)
+    set(umask 077)
   else()
-    set(zone UTC0)
+    set(env SOURCE_DATE_EPOCH=12h)
   endif()
-  execute_process(COMMAND ${CMAKE_COMMAND} -E env TZ=${zone} ${CPACK} --config ${CONFIG} -G "${GENERATORS}"
+  execute_process(COMMAND sh -c "umask ${umask} && exec \"$@\"" sh
+                          ${CMAKE_COMMAND} -E env ${env} ${CPACK} --config ${CONFIG} -G "${GENERATORS}"
                           -B ${DIR}/${pass} -D "CPACK_PACKAGE_CONTACT=${contact}"
                   OUTPUT_VARIABLE log ERROR_VARIABLE log RESULT_VARIABLE failed)
-  if(failed)
+  if(pass STREQUAL "bad")
+    file(GLOB left ${DIR}/bad/*.*)
+    if(NOT failed OR NOT log MATCHES "SOURCE_DATE_EPOCH is \"12h\"" OR left)
+      message(FATAL_ERROR "cpack with SOURCE_DATE_EPOCH=12h gave status ${failed} and left ${left}:\n${log}")
+    endif()
+  elseif(failed)
     message(FATAL_ERROR "cpack failed:\n${log}")
   endif()
 endforeach()
@@ -89,9 +101,9 @@ foreach(package IN LISTS packages)
     if(listing MATCHES " [0-9]*[1-9][0-9]*/| [0-9]+/[0-9]*[1-9]")
       message(FATAL_ERROR "${package} has entries that root doesn't own:\n${listing}")
     endif()
-    # Linked statically: no program interpreter, no shared library.
+    # Linked statically where it could be: no program interpreter, no shared library.
     execute_process(COMMAND readelf -l -d ${root}/${top}/bin/s19cut OUTPUT_VARIABLE headers)
-    if(headers MATCHES "INTERP|NEEDED")
+    if(STATIC AND headers MATCHES "INTERP|NEEDED")
       message(FATAL_ERROR "${package}'s tool needs a program interpreter or a shared library:\n${headers}")
     endif()
     check_conversion(${root}/${top}/bin/s19cut)

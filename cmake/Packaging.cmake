@@ -23,7 +23,7 @@ if(WIN32)
   install(FILES LICENSE CHANGELOG.md DESTINATION . COMPONENT licence)
 else()
   install(TARGETS s19cut RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
-  if(S19CUT_STATIC)
+  if(S19CUT_STATIC_TOOL)
     install(TARGETS s19cut_static RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT static EXCLUDE_FROM_ALL)
   endif()
 
@@ -63,14 +63,34 @@ ${terms}
           DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian EXCLUDE_FROM_ALL)
 endif()
 
-# The one time of every archive entry and gzip header: SOURCE_DATE_EPOCH when it is set, else the time of
-# the last commit, else the date of the newest release in CHANGELOG.md.
+# The one time of every archive entry: SOURCE_DATE_EPOCH when it is set (empty counts as unset), else the time
+# of the last commit, else the date of the newest release in CHANGELOG.md. The last is never taken in silence.
 set(S19CUT_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
-if(NOT S19CUT_EPOCH)
-  execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-                  OUTPUT_VARIABLE S19CUT_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+if(NOT S19CUT_EPOCH MATCHES "^[0-9]*$")
+  message(FATAL_ERROR "SOURCE_DATE_EPOCH is \"${S19CUT_EPOCH}\", not a count of seconds since 1970 in decimal "
+                      "digits: set it so (git log -1 --format=%ct gives the last commit's), or unset it")
 endif()
-if(NOT S19CUT_EPOCH MATCHES "^[0-9]+$")
+if(S19CUT_EPOCH STREQUAL "" AND EXISTS ${PROJECT_SOURCE_DIR}/.git)
+  find_program(GIT git)
+  set(why "git was not found")
+  if(GIT)
+    execute_process(COMMAND ${GIT} log -1 --format=%ct WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+                    OUTPUT_VARIABLE S19CUT_EPOCH ERROR_VARIABLE why
+                    OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_STRIP_TRAILING_WHITESPACE)
+  endif()
+  if(NOT S19CUT_EPOCH MATCHES "^[0-9]+$")
+    set(S19CUT_EPOCH "")
+    message(WARNING "The packages can't take the last commit's time: ${why}\n"
+                    "They take the date of the newest release in CHANGELOG.md instead, so their bytes differ from the "
+                    "release's. For those, set SOURCE_DATE_EPOCH to the commit's time (git log -1 --format=%ct, run "
+                    "by the folder's owner), or mark the folder safe if you trust it: "
+                    "git config --global --add safe.directory ${PROJECT_SOURCE_DIR}")
+  endif()
+elseif(S19CUT_EPOCH STREQUAL "")
+  message(STATUS "No .git here: the packages take the date of the newest release in CHANGELOG.md as their time; "
+                 "a release built from a git work tree carries its commit's time")
+endif()
+if(S19CUT_EPOCH STREQUAL "")
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS CHANGELOG.md)
   file(STRINGS CHANGELOG.md release REGEX "^## \\[[0-9.]+\\] - [0-9-]+$" LIMIT_COUNT 1)
   string(REGEX REPLACE ".* - " "" date "${release}")
@@ -103,7 +123,7 @@ set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CHECKSUM SHA256)
 set(CPACK_S19CUT_EPOCH ${S19CUT_EPOCH})
-set(CPACK_S19CUT_STATIC ${S19CUT_STATIC})
+set(CPACK_S19CUT_STATIC ${S19CUT_STATIC_TOOL})
 set(CPACK_S19CUT_BINARY_DIR ${PROJECT_BINARY_DIR})
 set(CPACK_S19CUT_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/CPackProject.cmake)
