@@ -3,8 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #ifndef _WIN32
-#include <filesystem>
-#include <system_error>
+#include <sys/stat.h>
 #endif
 
 #include "s19cut.h"
@@ -106,10 +105,11 @@ static char *Put_Record(char *p, std::uint32_t offset, std::uint32_t count)
 }
 
 #ifndef _WIN32
+// stat rather than std::filesystem, which would make the tool load the C++ library at every start.
 bool Same_File(const char *a, const char *b)
 {
-	std::error_code unknown; // a name that doesn't exist yet is no other file
-	return std::filesystem::equivalent(a, b, unknown);
+	struct stat one, other;
+	return stat(a, &one) == 0 && stat(b, &other) == 0 && one.st_dev == other.st_dev && one.st_ino == other.st_ino;
 }
 #endif
 
