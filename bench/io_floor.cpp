@@ -1,7 +1,7 @@
 // The I/O floor of a conversion: `io_floor IMAGE` reads IMAGE in blocks of 32768 bytes and, like
 // `s19cut -fIMAGE`, writes IMAGE.A0.S19, IMAGE.A1.S19, ... of the sizes s19cut's block files have, each with
-// one write, and prints one console line per file. It converts nothing: what s19cut costs beyond this
-// program is the conversion.
+// one write, and prints the same console lines: the input line and one line per file. It converts nothing:
+// what s19cut costs beyond this program is the conversion.
 #include <cstdio>
 #include <cstring>
 
@@ -17,6 +17,7 @@ int main(int argc, char *argv[])
 		return 2;
 	}
 	std::memset(Text, 'S', sizeof Text);
+	std::printf("  -> input file  = %s\n", argv[1]);
 	FILE *in = std::fopen(argv[1], "rb");
 	if (in == nullptr) {
 		std::fprintf(stderr, "io_floor: can't open %s\n", argv[1]);

@@ -1,8 +1,9 @@
-# What is installed, and the packages made of it: a .tar.gz with the static tool and a Debian package on
-# Linux, a .zip on Windows. Each package takes only the components it needs:
-#   tool     the dynamically linked tool (s19cut.exe on Windows): the .deb, the .zip, cmake --install
-#   static   the statically linked tool, installed as bin/s19cut: the .tar.gz alone
-#   docs     README.md and the manual page: every package
+# What is installed, and the packages made of it: a .tar.gz and a Debian package on Linux, a .zip on
+# Windows. Each package takes only the components it needs:
+#   tool     the dynamically linked tool (s19cut.exe on Windows): the .deb, the .zip, cmake --install, and
+#            the .tar.gz where the static tool isn't built
+#   static   the statically linked tool, installed as bin/s19cut: the .tar.gz, where it is built
+#   docs     README.md: every package; the manual page: every package but the .zip
 #   licence  LICENSE and CHANGELOG.md: the archives and cmake --install
 #   debian   the copyright file and changelog.gz that Debian's policy asks for: the .deb alone
 # Every package comes out byte for byte the same from every clean build of a commit.

@@ -1,4 +1,6 @@
-// Arbitrary blocks of 0 to 32768 bytes, with and without the word swap, written and read back.
+// Arbitrary blocks of 0 to 32768 bytes, written by Write_S19_File and read back. Some are first swapped in
+// 16-bit words as the driver swaps them, by a copy of that swap here: the driver itself (main.cpp) is out of
+// reach, and its swap is checked by the end-to-end tests.
 #include <unistd.h>
 
 #include <cstdint>
