@@ -211,7 +211,7 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 	                               "  -> output file = in.bin.A1.S19   SAVE 2300 3F3F 00000040\n";
 	// Files stop at 61440 bytes. Windows has no SIGXFSZ: under wine it would end wine itself.
 	const std::string full_disk = Windows ? "ulimit -f 60; trap '' XFSZ;" : "ulimit -f 60;";
-	// Standard output a pipe whose reader has gone, as `| head -3` leaves it once head has its lines.
+	// Standard output a pipe whose reader has gone, as `| head -3` leaves it when head quits before the last write.
 	const std::string reader_gone = "perl -e 'pipe(R, W); close R; open STDOUT, \">&W\"; exec @ARGV'";
 	const std::string one_log = "sh -c '\"$0\" \"$@\" 2>&1'"; // as >log 2>&1
 	// The input is a FIFO: the second block's read waits, for at most 10 s, while the test stops the tool
