@@ -73,7 +73,6 @@ protected:
 	// Empties the scratch folder between the cases of one test.
 	void Fresh()
 	{
-		fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
 		fs::remove_all(dir);
 		fs::create_directory(dir);
 	}
@@ -87,6 +86,7 @@ protected:
 			cmd += " " + Quote(a);
 		cmd += " >" + Quote(sink.empty() ? "out" : sink) + " 2>err </dev/null";
 		int status = std::system(cmd.c_str());
+		fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add); // a case may make it read-only
 		Result r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, sink.empty() ? Slurp(dir / "out") : "",
 		         Slurp(dir / "err")};
 		fs::remove(dir / "err");
@@ -222,7 +222,7 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 	const std::string stall = "mkfifo fifo; { cat in.bin; sleep 3; } >fifo 2>/dev/null & "
 	                          "exec timeout --preserve-status -k1 1";
 	// A cut-short block file that can't be removed: the folder is read-only, also to root.
-	const std::string no_removal = "echo old >in.bin.A0.S19; chmod 666 in.bin.A0.S19; chmod 555 .; ulimit -f 40; " +
+	const std::string no_removal = "echo old >in.bin.A0.S19; chmod 666 in.bin.A0.S19; touch out err; chmod 555 .; ulimit -f 40; " +
 	                               std::string(geteuid() == 0 ? "setpriv --bounding-set=-dac_override,-fowner" : "");
 	const std::string interrupted = "- interrupted: the block files written so far are complete.\n";
 	const std::string first_block = "  -> input file  = in.bin\n"
