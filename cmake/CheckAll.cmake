@@ -23,7 +23,8 @@ set(needs
   mandoc               mandoc
   dpkg-dev             dpkg-shlibdeps
   lintian              lintian
-  zip                  zip)
+  zip                  zip
+  strace               strace)
 
 function(find_missing out)
   set(missing)

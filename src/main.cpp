@@ -1,10 +1,13 @@
 // s19cut: cuts a binary image into 32 KiB blocks, each written as an S19 file
 // with the SAVE text that stores it on the target.
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #ifndef _WIN32
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #endif
 
 #include "s19cut.h"
@@ -12,9 +15,51 @@
 // Set by a stop signal; the run stops at the next check, before it writes another block.
 static volatile std::sig_atomic_t Interrupted;
 
+#ifndef _WIN32
+// The input's descriptor and standard output's where it is a pipe, or -1, with their flags: a stop makes
+// them non-blocking, so that a read or write that starts after the signal returns at once instead of waiting.
+static volatile std::sig_atomic_t Waits[2] = {-1, -1};
+static volatile std::sig_atomic_t WaitFlags[2];
+#endif
+
 static void Interrupt(int)
 {
 	Interrupted = 1;
+#ifndef _WIN32
+	int saved = errno;
+	for (int i = 0; i < 2; i++)
+		if (Waits[i] >= 0)
+			fcntl(Waits[i], F_SETFL, WaitFlags[i] | O_NONBLOCK);
+	errno = saved;
+#endif
+}
+
+// Lets a stop end any wait on stream: slot 0 the input, 1 standard output.
+static void Unblock_On_Stop(int slot, FILE *stream)
+{
+#ifndef _WIN32
+	int fd = fileno(stream), flags = fcntl(fd, F_GETFL);
+	if (flags >= 0) {
+		WaitFlags[slot] = flags;
+		Waits[slot] = fd;
+	}
+#else
+	(void)slot;
+	(void)stream;
+#endif
+}
+
+// Gives the descriptors their flags back: /dev/stdin may share the caller's.
+static void Restore_Blocking(void)
+{
+#ifndef _WIN32
+	for (int i = 0; i < 2; i++) {
+		int fd = Waits[i];
+		Waits[i] = -1;
+		if (fd >= 0)
+			fcntl(fd, F_SETFL, WaitFlags[i]);
+	}
+#endif
 }
 
 // Catches sig unless the caller ignores it (nohup, a script's background job): that stays ignored.
@@ -45,6 +90,12 @@ static void Catch_Signals(void)
 #ifdef SIGXFSZ
 	std::signal(SIGXFSZ, SIG_IGN);
 #endif
+#ifndef _WIN32
+	// A pipe nobody reads must not hold up a stop; a terminal or file shared with the shell is left as it is.
+	struct stat out;
+	if (fstat(fileno(stdout), &out) == 0 && (S_ISFIFO(out.st_mode) || S_ISSOCK(out.st_mode)))
+		Unblock_On_Stop(1, stdout);
+#endif
 	Catch_Stop(SIGINT);
 	Catch_Stop(SIGTERM);
 #ifdef SIGHUP
@@ -55,12 +106,15 @@ static void Catch_Signals(void)
 #endif
 }
 
-// Reports a stop signal's arrival; then the run ends with -1.
+// Reports a stop signal's arrival; then the run ends with -1. Console lines that a pipe can't take any
+// more are dropped by the flush before the message.
 static bool Stopped(void)
 {
-	if (Interrupted)
-		Report("- interrupted: the block files written so far are complete.\n");
-	return Interrupted != 0;
+	if (!Interrupted)
+		return false;
+	Report("- interrupted: the block files written so far are complete.\n");
+	Restore_Blocking();
+	return true;
 }
 
 static void Swap_Words(void)
@@ -100,6 +154,7 @@ int main(int argc, char *argv[])
 		Report("- failed to open input file: %s.\n", InputFile);
 		return -1;
 	}
+	Unblock_On_Stop(0, in);
 	bool more = true;
 	while (more) {
 		if (Stopped())

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 constexpr std::uint32_t BlockSize = 32768;
 constexpr std::size_t OutputFileSize = 4096;
@@ -29,6 +30,10 @@ int Write_S19_File(void);
 int Get_Next_S19_Extension(void);
 // true when both names lead to one file, through any link (on Windows: windows/runtime.cpp)
 bool Same_File(const char *a, const char *b);
+// opens name for writing if no file or link of that name exists, else nullptr (on Windows: windows/runtime.cpp)
+FILE *Create_New_File(const char *name);
+// gives the file at from the name to, in one step, in place of any file or link of that name
+bool Replace_File(const char *from, const char *to);
 
 // messages: "- " and a line end, on standard error after the console lines printed so far
 void Report(const char *format, ...);

@@ -14,6 +14,9 @@ char MajorExtension;
 char MinorExtension;
 char Extension[16];
 char OutputFile[OutputFileSize];
+// Where a block file is written before it takes its name: the block name with ".tmp" for ".S19", so that it
+// is never taken for a block file and fits wherever the block name does.
+static char TempFile[OutputFileSize];
 
 static const std::uint32_t LoadAddress = 0x2300;
 static const std::uint32_t RecordBytes = 32;
@@ -54,6 +57,8 @@ static void Build_Output_File(void)
 	std::memcpy(OutputFile, InputFile, n);
 	std::memcpy(OutputFile + n, Extension, 3);
 	std::memcpy(OutputFile + n + 3, ".S19", 5);
+	std::memcpy(TempFile, OutputFile, n + 3);
+	std::memcpy(TempFile + n + 3, ".tmp", 5);
 }
 
 void Set_S19_Extension(void)
@@ -111,17 +116,49 @@ bool Same_File(const char *a, const char *b)
 	struct stat one, other;
 	return stat(a, &one) == 0 && stat(b, &other) == 0 && one.st_dev == other.st_dev && one.st_ino == other.st_ino;
 }
+
+FILE *Create_New_File(const char *name)
+{
+	return std::fopen(name, "wbx");
+}
+
+bool Replace_File(const char *from, const char *to)
+{
+	return std::rename(from, to) == 0;
+}
 #endif
+
+// Removes the block file being written; a failure leaves it on disk, so the user is told its name.
+static void Remove_Temp_File(void)
+{
+	if (std::remove(TempFile) != 0)
+		Report("- failed to remove incomplete output file: %s.\n", TempFile);
+}
+
+// Refuses a name that leads to the image, through any link.
+static bool Is_Input(const char *name)
+{
+	if (!Same_File(name, InputFile))
+		return false;
+	Report("- output file is the input file: %s.\n", OutputFile);
+	return true;
+}
 
 int Write_S19_File(void)
 {
-	// A block name that links to the image (ln -s img img.A1.S19) would overwrite the image itself.
-	if (Same_File(OutputFile, InputFile)) {
-		Report("- output file is the input file: %s.\n", OutputFile);
+	// Replacing a name that leads to the image (ln -s img img.A1.S19) would take the image's own data.
+	if (Is_Input(OutputFile))
 		return -1;
+	// A file of its own, never one that a link leads to: a hard-linked or symbolically linked block name
+	// is replaced, and what it shared its data with keeps every byte. A temporary file left by a run that
+	// was killed is removed first, unless it is the image.
+	FILE *out = Create_New_File(TempFile);
+	if (out == nullptr) {
+		if (Is_Input(TempFile))
+			return -1;
+		if (std::remove(TempFile) == 0)
+			out = Create_New_File(TempFile);
 	}
-	// Binary mode with explicit CR LF: the file has the same bytes on every platform.
-	FILE *out = std::fopen(OutputFile, "wb");
 	if (out == nullptr) {
 		Report("- failed to open output file: %s.\n", OutputFile);
 		return -1;
@@ -143,8 +180,13 @@ int Write_S19_File(void)
 	ok = ok && std::fflush(out) == 0;
 	if (std::fclose(out) != 0 || !ok) {
 		Report("- failed to write output file: %s.\n", OutputFile);
-		if (std::remove(OutputFile) != 0)
-			Report("- failed to remove incomplete output file: %s.\n", OutputFile);
+		Remove_Temp_File();
+		return -1;
+	}
+	// Only a whole file takes the block name: the name holds the new file or, until now, the old one.
+	if (!Replace_File(TempFile, OutputFile)) {
+		Report("- failed to open output file: %s.\n", OutputFile);
+		Remove_Temp_File();
 		return -1;
 	}
 

@@ -42,6 +42,7 @@ TEST(Get_Arguments, ReadsOptionsUpToTheFirstNonOption)
 		{{}, nullptr, 0, 0, ""},
 		{{"-fimage.bin", "-i", "-s100"}, "image.bin", 1, 0x100, ""},
 		{{"-fa.bin", "-fb.bin", "-s1", "-s2"}, "b.bin", 0, 2, ""},
+		{{"-s1a0"}, nullptr, 0, 0x1A0, ""},
 		{{"-f", "image.bin", "-i"}, "", 0, 0, "- arguments not read, ignored: image.bin -i.\n"},
 		{{"-f x.bin"}, " x.bin", 0, 0, ""},
 		{{"image.bin", "-fimage.bin"}, nullptr, 0, 0, "- arguments not read, ignored: image.bin -fimage.bin.\n"},

@@ -214,8 +214,9 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 	const std::string two_blocks = "  -> input file  = in.bin\n"
 	                               "  -> output file = in.bin.A0.S19   SAVE 2300 A2FF 00000000\n"
 	                               "  -> output file = in.bin.A1.S19   SAVE 2300 3F3F 00000040\n";
-	// Files stop at 61440 bytes. Windows has no SIGXFSZ: under wine it would end wine itself.
-	const std::string full_disk = Windows ? "ulimit -f 60; trap '' XFSZ;" : "ulimit -f 60;";
+	// Files stop at 61440 bytes, past an old block file's place. Windows has no SIGXFSZ: under wine it would end
+	// wine itself.
+	const std::string full_disk = std::string("echo old >in.bin.A0.S19; ulimit -f 60;") + (Windows ? "trap '' XFSZ;" : "");
 	// Standard output a pipe whose reader has gone, as `| head -3` leaves it when head quits before the last write.
 	const std::string reader_gone = "perl -e 'pipe(R, W); close R; open STDOUT, \">&W\"; exec @ARGV'";
 	const std::string one_log = "sh -c '\"$0\" \"$@\" 2>&1'"; // as >log 2>&1
@@ -226,15 +227,26 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 	                              ">fifo 2>/dev/null & exec";
 	const std::string stall = "mkfifo fifo; { cat in.bin; sleep 3; } >fifo 2>/dev/null & "
 	                          "exec timeout --preserve-status -k1 1";
-	// A cut-short block file that can't be removed: the folder is read-only, also to root.
-	const std::string no_removal = "echo old >in.bin.A0.S19; chmod 666 in.bin.A0.S19; touch out err; chmod 555 .; ulimit -f 40; " +
-	                               std::string(geteuid() == 0 ? "setpriv --bounding-set=-dac_override,-fowner" : "");
+	// ...and with standard output a full pipe that nobody reads: the console lines must not hold up the stop.
+	const std::string unread = stall + " perl -MFcntl -e 'BEGIN { $^F = 9 } pipe(R, W); fcntl(W, F_SETFL, O_NONBLOCK); "
+	                                   "1 while syswrite W, \"x\"; fcntl(W, F_SETFL, 0); open STDOUT, \">&W\"; exec @ARGV'";
+	// No wait for a FIFO's writer outlasts a stop; a signal ignored at the start (nohup) stays ignored.
+	const std::string no_writer = "mkfifo fifo; exec timeout --preserve-status -k1 0.5";
+	const std::string hang_up = "mkfifo fifo; { cat in.bin; i=0; until [ -s fifo.A0.S19 ] || [ $i = 1000 ]; do "
+	                            "sleep 0.01; i=$((i+1)); done; kill -HUP $$; sleep 0.1; } >fifo 2>/dev/null & exec nohup";
+	// A cut-short temporary file that can't be removed: strace fails removals as a read-only folder would (and
+	// LeakSanitizer can't run under it).
+	const std::string no_removal = "echo old >in.bin.A0.S19; ulimit -f 40; ASAN_OPTIONS=detect_leaks=0 strace -f -qq "
+	                               "-o /dev/null -e trace=unlink,unlinkat -e inject=unlink,unlinkat:error=EACCES";
+	const std::string read_only = "echo old >in.bin.A0.S19; chmod 444 in.bin.A0.S19;";
 	const std::string interrupted = "- interrupted: the block files written so far are complete.\n";
 	const std::string first_block = "  -> input file  = in.bin\n"
 	                                "  -> output file = in.bin.A0.S19   SAVE 2300 A2FF 00000000\n";
 	const struct {
 		std::vector<std::string> args;
-		std::string setup, out, err, left; // setup: a folder/, a link>target or a hard link=target beside in.bin
+		// setup: a folder/, a link>target or a hard link=target beside in.bin; a target that is not there is made
+		// holding "notes", and must keep it; a link at in.bin moves the image to its target.
+		std::string setup, out, err, left;
 		int status;
 		std::string shell = "";
 		bool wine = true; // false: wine delivers no signals
@@ -257,8 +269,17 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		 "in.bin.A0.S19 in.bin.A1.S19", 255},
 		{{"-fin.bin"}, "in.bin.A1.S19=in.bin", first_block, "- output file is the input file: in.bin.A1.S19.\n",
 		 "in.bin.A0.S19 in.bin.A1.S19", 255},
-		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- failed to write output file: in.bin.A0.S19.\n", "", 255,
-		 full_disk},
+		{{"-fin.bin"}, "in.bin>in.bin.A0.S19", "  -> input file  = in.bin\n",
+		 "- output file is the input file: in.bin.A0.S19.\n", "in.bin.A0.S19", 255},
+		{{"-fin.bin"}, "in.bin>in.bin.A1.tmp", first_block, "- output file is the input file: in.bin.A1.S19.\n",
+		 "in.bin.A0.S19 in.bin.A1.tmp", 255},
+		// A block name that shares its file with another name, as deduplication leaves identical block files,
+		// or links to one, is replaced: the other file keeps its bytes. So is a read-only block file.
+		{{"-fin.bin"}, "in.bin.A0.S19=notes", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19 notes", 0},
+		{{"-fin.bin"}, "in.bin.A0.S19>notes", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19 notes", 0},
+		{{"-fin.bin"}, "", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19", 0, read_only},
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- failed to write output file: in.bin.A0.S19.\n",
+		 "in.bin.A0.S19", 255, full_disk},
 		{{"-fin.bin"}, "", "", "- failed to write standard output.\n", "in.bin.A0.S19 in.bin.A1.S19", 255, reader_gone},
 		{{"-fin.bin"}, "in.bin.A1.S19/", first_block + "- failed to open output file: in.bin.A1.S19.\n", "",
 		 "in.bin.A0.S19 in.bin.A1.S19", 255, one_log},
@@ -266,13 +287,13 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		 interrupted, "fifo fifo.A0.S19", 255, interrupt, false},
 		{{"-ffifo"}, "", "  -> input file  = fifo\n  -> output file = fifo.A0.S19   SAVE 2300 A2FF 00000000\n",
 		 interrupted, "fifo fifo.A0.S19", 255, stall, false},
+		{{"-ffifo"}, "", "", interrupted, "fifo fifo.A0.S19", 255, unread, false},
+		{{"-ffifo"}, "", "  -> input file  = fifo\n", interrupted, "fifo", 255, no_writer, false},
+		{{"-ffifo"}, "", "  -> input file  = fifo\n  -> output file = fifo.A0.S19   SAVE 2300 A2FF 00000000\n"
+		 "  -> output file = fifo.A1.S19   SAVE 2300 3F3F 00000040\n", "", "fifo fifo.A0.S19 fifo.A1.S19", 0, hang_up},
 		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- failed to write output file: in.bin.A0.S19.\n"
-		 "- failed to remove incomplete output file: in.bin.A0.S19.\n", "in.bin.A0.S19", 255, no_removal, false},
-		// wine can write through a link to a device but not delete it; the link holds no data.
-		{{"-fin.bin"}, "in.bin.A0.S19>/dev/full", "  -> input file  = in.bin\n",
-		 "- failed to write output file: in.bin.A0.S19.\n" +
-		     std::string(Windows ? "- failed to remove incomplete output file: in.bin.A0.S19.\n" : ""),
-		 Windows ? "in.bin.A0.S19" : "", 255},
+		 "- failed to remove incomplete output file: in.bin.A0.tmp.\n", "in.bin.A0.S19 in.bin.A0.tmp", 255, no_removal,
+		 false},
 		{{"-x", "-F", "-", "-fin.bin"}, "", two_blocks, warning + warning + warning, "in.bin.A0.S19 in.bin.A1.S19", 0},
 		// Sector mistakes are named; the SAVE texts stay as the options give them.
 		{{"-fin.bin", "-s", "100"}, "", two_blocks, "- arguments not read, ignored: 100.\n",
@@ -294,6 +315,12 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		Put("in.bin", std::string(40000, 'b'));
 		std::size_t mark = std::min(c.setup.find_first_of("/>="), c.setup.size());
 		std::string name = c.setup.substr(0, mark), target = c.setup.substr(std::min(mark + 1, c.setup.size()));
+		bool moved = c.setup[mark] == '>' && fs::exists(dir / name);
+		bool notes = mark < c.setup.size() && c.setup[mark] != '/' && !moved && !fs::exists(dir / target);
+		if (notes)
+			Put(target, "notes");
+		if (moved)
+			fs::rename(dir / name, dir / target);
 		if (c.setup[mark] == '>')
 			fs::create_symlink(target, dir / name);
 		else if (c.setup[mark] == '=')
@@ -304,17 +331,23 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		EXPECT_EQ(r.status, c.status);
 		EXPECT_EQ(r.out, c.out);
 		EXPECT_EQ(r.err, c.err);
-		EXPECT_TRUE(Slurp(dir / "in.bin") == std::string(40000, 'b')) << "the image was changed";
+		const std::string image(40000, 'b');
+		EXPECT_TRUE(Slurp(dir / "in.bin") == image) << "the image was changed";
+		if (notes) {
+			EXPECT_TRUE(Slurp(dir / target) == "notes") << target << " was written through a link";
+		}
 		std::string left, data;
 		for (const auto &f : Files()) {
 			if (f != "in.bin")
 				left += (left.empty() ? "" : " ") + f;
-			// Every block file left is whole, but for the image and one the tool said it couldn't remove.
-			bool cut_short = r.err.find("remove incomplete output file: " + f) != std::string::npos;
-			if (f.size() > 4 && f.substr(f.size() - 4) == ".S19" && fs::is_regular_file(dir / f) &&
-			    !fs::equivalent(dir / f, dir / "in.bin") && !cut_short) {
-				EXPECT_EQ(Decode_Block_File(Slurp(dir / f), data), "") << f;
-			}
+			// Every block file left holds its own block, whole, but for the image and one that a failed run
+			// had to leave as it was.
+			if (f.size() < 8 || f.substr(f.size() - 4) != ".S19" || fs::is_directory(dir / f) ||
+			    fs::equivalent(dir / f, dir / "in.bin") || (c.status != 0 && Slurp(dir / f) == "old\n"))
+				continue;
+			std::size_t block = static_cast<std::size_t>((f[f.size() - 6] - 'A') * 10 + f[f.size() - 5] - '0');
+			EXPECT_EQ(Decode_Block_File(Slurp(dir / f), data), "") << f;
+			EXPECT_TRUE(data == image.substr(std::min(block * 32768, image.size()), 32768)) << f << " holds another block";
 		}
 		EXPECT_EQ(left, c.left);
 	}

@@ -1,7 +1,11 @@
-// Windows only: the runtime's wildcard expansion, a UTF-8 console while names are UTF-8, and the test of
-// two names for one file.
+// Windows only: the runtime's wildcard expansion, a UTF-8 console while names are UTF-8, the test of two
+// names for one file, and the new file that replaces a block file.
 #include <cstdio>
 #include <cstdlib>
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -69,4 +73,32 @@ bool Same_File(const char *a, const char *b)
 	}
 	return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
 	       info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
+// msvcrt.dll, which mingw-w64 links, knows no "x" in fopen's mode: the file is created new by _open.
+FILE *Create_New_File(const char *name)
+{
+	int fd = _open(name, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+	if (fd < 0)
+		return nullptr;
+	FILE *file = _fdopen(fd, "wb");
+	if (file == nullptr)
+		_close(fd);
+	return file;
+}
+
+// rename fails on Windows where the name exists. A read-only old block file is replaced as Unix's rename
+// replaces it, and keeps its attribute when that fails.
+bool Replace_File(const char *from, const char *to)
+{
+	if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING))
+		return true;
+	DWORD attributes = GetFileAttributesA(to);
+	if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+	    !(attributes & FILE_ATTRIBUTE_READONLY) || !SetFileAttributesA(to, attributes & ~FILE_ATTRIBUTE_READONLY))
+		return false;
+	if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING))
+		return true;
+	SetFileAttributesA(to, attributes);
+	return false;
 }
