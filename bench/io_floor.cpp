@@ -1,7 +1,8 @@
 // The I/O floor of a conversion: `io_floor IMAGE` reads IMAGE in blocks of 32768 bytes and, like
 // `s19cut -fIMAGE`, writes IMAGE.A0.S19, IMAGE.A1.S19, ... of the sizes s19cut's block files have, each with
-// one write, and prints the same console lines: the input line and one line per file. It converts nothing:
-// what s19cut costs beyond this program is the conversion.
+// one write to a new file that is then renamed over the block name, and prints the same console lines: the
+// input line and one line per file. It converts nothing: what s19cut costs beyond this program is the
+// conversion.
 #include <cstdio>
 #include <cstring>
 
@@ -32,16 +33,17 @@ int main(int argc, char *argv[])
 		// Records of 32 bytes take 76 characters; the last holds the rest; then the 12 of the S9 line.
 		std::size_t full = n == 0 ? 0 : (n - 1) / 32;
 		std::size_t size = full * 76 + 12 + 2 * (n - 32 * full) + 12;
-		char name[4096];
+		char name[4096], temp[4096];
 		std::snprintf(name, sizeof name, "%s.%c%c.S19", argv[1], 'A' + block / 10, '0' + block % 10);
-		FILE *out = std::fopen(name, "wb");
+		std::snprintf(temp, sizeof temp, "%s.%c%c.tmp", argv[1], 'A' + block / 10, '0' + block % 10);
+		FILE *out = std::fopen(temp, "wbx");
 		if (out == nullptr) {
 			std::fprintf(stderr, "io_floor: can't create %s\n", name);
 			return 1;
 		}
 		std::setvbuf(out, nullptr, _IONBF, 0);
 		bool ok = std::fwrite(Text, 1, size, out) == size && std::fflush(out) == 0;
-		if (std::fclose(out) != 0 || !ok) {
+		if (std::fclose(out) != 0 || !ok || std::rename(temp, name) != 0) {
 			std::fprintf(stderr, "io_floor: can't write %s\n", name);
 			return 1;
 		}
