@@ -1,4 +1,5 @@
-# Fails unless EXE imports only DLLs that come with Windows itself: cmake -DOBJDUMP=… -DEXE=… -P CheckDlls.cmake
+# Fails unless EXE imports only DLLs that come with Windows itself and is hardened: loaded at a random, high-entropy
+# address, with no code run from data. cmake -DOBJDUMP=… -DEXE=… -P CheckDlls.cmake
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(rc)
   message(FATAL_ERROR "${OBJDUMP} -p ${EXE} failed")
@@ -14,4 +15,10 @@ foreach(line IN LISTS imports)
     message(FATAL_ERROR "${EXE} needs ${dll}, which Windows does not ship")
   endif()
   message(STATUS "imports ${dll}")
+endforeach()
+foreach(flag HIGH_ENTROPY_VA DYNAMIC_BASE NX_COMPAT)
+  if(NOT dump MATCHES "\n[\t ]+${flag}\n")
+    message(FATAL_ERROR "${EXE} lacks ${flag} among its DllCharacteristics")
+  endif()
+  message(STATUS "has ${flag}")
 endforeach()

@@ -85,9 +85,10 @@ foreach(package IN LISTS packages)
       message(FATAL_ERROR "${package} lacks its computed dependency on the C library alone or its maintainer:\n"
                           "${fields}")
     endif()
-    execute_process(COMMAND lintian --fail-on error,warning ${DIR}/a/${package}
+    # Hardened as Debian builds its packages: lintian's hints would name what is missing.
+    execute_process(COMMAND lintian -I --pedantic --fail-on error,warning ${DIR}/a/${package}
                     OUTPUT_VARIABLE log ERROR_VARIABLE err RESULT_VARIABLE failed)
-    if(failed)
+    if(failed OR log MATCHES "hardening-|binary-has-unneeded-section")
       message(FATAL_ERROR "lintian rejects ${package}:\n${log}${err}")
     endif()
     execute_process(COMMAND dpkg-deb -x ${DIR}/a/${package} ${root})
@@ -103,10 +104,14 @@ foreach(package IN LISTS packages)
     if(listing MATCHES " [0-9]*[1-9][0-9]*/| [0-9]+/[0-9]*[1-9]")
       message(FATAL_ERROR "${package} has entries that root doesn't own:\n${listing}")
     endif()
-    # Linked statically where it could be: no program interpreter, no shared library.
-    execute_process(COMMAND readelf -l -d ${root}/${top}/bin/s19cut OUTPUT_VARIABLE headers)
+    # Linked statically where it could be: no program interpreter, no shared library. Hardened like the .deb's:
+    # relocations read-only from the start, and no .comment section.
+    execute_process(COMMAND readelf -S -l -d ${root}/${top}/bin/s19cut OUTPUT_VARIABLE headers)
     if(STATIC AND headers MATCHES "INTERP|NEEDED")
       message(FATAL_ERROR "${package}'s tool needs a program interpreter or a shared library:\n${headers}")
+    endif()
+    if(NOT headers MATCHES "GNU_RELRO" OR NOT headers MATCHES "BIND_NOW" OR headers MATCHES "\\.comment")
+      message(FATAL_ERROR "${package}'s tool lacks full RELRO or has a .comment section:\n${headers}")
     endif()
     check_conversion(${root}/${top}/bin/s19cut)
   else()
