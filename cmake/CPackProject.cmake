@@ -1,12 +1,23 @@
 # Read by cpack once per package: the one time its entries carry, and which components it holds.
 
 # cpack gives every entry this time, and leaves the time out of gzip headers, when it is set. An empty value
-# counts as unset; any other that isn't a count of seconds stops cpack before it packs anything.
+# counts as unset: then the last commit's time, read now, or else configure's. A value that isn't a count of
+# seconds, or that one of the build's packages can't hold, stops cpack before it packs anything.
+include(${CPACK_S19CUT_SOURCE_DIR}/cmake/ReleaseDates.cmake)
 if("$ENV{SOURCE_DATE_EPOCH}" STREQUAL "")
-  set(ENV{SOURCE_DATE_EPOCH} ${CPACK_S19CUT_EPOCH})
-elseif(NOT "$ENV{SOURCE_DATE_EPOCH}" MATCHES "^[0-9]+$")
-  message(FATAL_ERROR "SOURCE_DATE_EPOCH is \"$ENV{SOURCE_DATE_EPOCH}\", not a count of seconds since 1970 in decimal "
-                      "digits: set it so (git log -1 --format=%ct gives the last commit's), or unset it")
+  set(epoch ${CPACK_S19CUT_EPOCH})
+  set(source "the time that configure chose")
+  if(CPACK_S19CUT_EPOCH_FROM_GIT)
+    s19cut_commit_time(commit why ${CPACK_S19CUT_SOURCE_DIR})
+    if(commit)
+      set(epoch ${commit})
+      set(source "the last commit's time")
+    endif()
+  endif()
+  s19cut_check_epoch("${epoch}" "${source}" "${CPACK_S19CUT_PACKAGES}")
+  set(ENV{SOURCE_DATE_EPOCH} ${epoch})
+else()
+  s19cut_check_epoch("$ENV{SOURCE_DATE_EPOCH}" SOURCE_DATE_EPOCH "${CPACK_S19CUT_PACKAGES}")
 endif()
 
 if(CPACK_GENERATOR STREQUAL "DEB")
@@ -15,7 +26,6 @@ if(CPACK_GENERATOR STREQUAL "DEB")
   if(NOT CPACK_DEBIAN_PACKAGE_MAINTAINER)
     set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CPACK_PACKAGE_CONTACT})
   endif()
-  include(${CPACK_S19CUT_SOURCE_DIR}/cmake/ReleaseDates.cmake)
   set(changelog ${CPACK_S19CUT_BINARY_DIR}/debian/changelog)
   s19cut_debian_changelog(${CPACK_S19CUT_SOURCE_DIR}/CHANGELOG.md ${CPACK_PACKAGE_NAME}
                           "${CPACK_DEBIAN_PACKAGE_MAINTAINER}" ${changelog})

@@ -5,12 +5,19 @@
 # is written again here from cpack's staged files: sorted by name, owned by root, all at the package's one
 # time (SOURCE_DATE_EPOCH), with the same modes at any umask, so that every build of a commit gives the
 # same bytes. cpack goes on after an error in this script: a failure removes the package, so that cpack fails
-# too and leaves neither the package nor its checksum file.
+# too and leaves neither the package nor its checksum file, and removes the packages that this cpack run made
+# before it, with theirs. They are named in S19CUT_PACKED, in the environment of the cpack process.
 set(epoch $ENV{SOURCE_DATE_EPOCH})
 macro(fail what)
   file(REMOVE ${CPACK_PACKAGE_FILES})
+  set(packed "$ENV{S19CUT_PACKED}")
+  foreach(made IN LISTS packed)
+    file(REMOVE ${made} ${made}.sha256)
+  endforeach()
   message(FATAL_ERROR "writing ${CPACK_PACKAGE_FILES} again failed: ${what}")
 endmacro()
+get_filename_component(name ${CPACK_PACKAGE_FILES} NAME)
+set(ENV{S19CUT_PACKED} "$ENV{S19CUT_PACKED};${CPACK_PACKAGE_DIRECTORY}/${name}")
 if(CPACK_GENERATOR STREQUAL "TGZ")
   find_program(TAR NAMES gtar tar)
   find_program(GZIP gzip)
@@ -79,6 +86,14 @@ elseif(CPACK_GENERATOR STREQUAL "DEB")
   string(REGEX REPLACE "Installed-Size: [0-9]+" "Installed-Size: ${kib}" control "${control}")
   file(WRITE ${root}/DEBIAN/control "${control}")
   file(CHMOD ${root}/DEBIAN/control ${root}/DEBIAN/md5sums PERMISSIONS ${rw})
+  # dpkg-deb only brings later times down to SOURCE_DATE_EPOCH: every entry is given it, here where the file
+  # system must hold it.
+  file(GLOB_RECURSE entries LIST_DIRECTORIES true RELATIVE ${root} ${root}/*)
+  execute_process(COMMAND touch -h -d @${epoch} . ${entries} WORKING_DIRECTORY ${root} RESULT_VARIABLE failed)
+  file(TIMESTAMP ${root}/DEBIAN/control held "%s" UTC)
+  if(failed OR NOT held STREQUAL epoch)
+    fail("the build folder's file system can't hold the time ${epoch} (touch gave ${failed}, the time ${held})")
+  endif()
   execute_process(COMMAND dpkg-deb --root-owner-group -Zgzip --build ${root} ${CPACK_PACKAGE_FILES}
                   OUTPUT_QUIET RESULT_VARIABLE failed)
   if(failed)

@@ -1,33 +1,52 @@
 # Packs twice, a second apart, in two time zones and at the umasks 022 and 077, with SOURCE_DATE_EPOCH unset
-# and then empty, and fails unless both give the same bytes; checks that a malformed SOURCE_DATE_EPOCH stops
-# cpack before it leaves anything; then checks each package: its checksum file, its files, lintian for the
-# .deb, and a conversion of the sample image with the unpacked tool.
-#   cmake -DCPACK=… -DCONFIG=…/CPackConfig.cmake -DGENERATORS=TGZ;DEB -DSTATIC=ON -DSAMPLE=… -DDIR=…
+# and then empty, and fails unless both give the same bytes; checks that cpack fails and leaves nothing with a
+# SOURCE_DATE_EPOCH that is malformed or that a package can't hold, and where the .tar.gz fails after the .deb
+# was made; then checks each package: its checksum file, its files, lintian for the .deb, and a conversion of
+# the sample image with the unpacked tool.
+#   cmake -DCPACK=… -DCONFIG=…/CPackConfig.cmake -DGENERATORS=DEB;TGZ -DSTATIC=ON -DSAMPLE=… -DDIR=…
 #     -P CheckPackages.cmake
 file(REMOVE_RECURSE ${DIR})
 set(contact "Package Check <check@example.org>")
-foreach(pass a b bad)
+set(bad 12h)
+if(GENERATORS MATCHES "ZIP")
+  list(APPEND bad 99999999999)
+else()
+  list(APPEND bad 99999999999999999999 9999999999999)
+endif()
+if(GENERATORS MATCHES "DEB;TGZ")
+  # A gzip that fails where it compresses standard input, as the .tar.gz's packing has it do.
+  find_program(GZIP gzip REQUIRED)
+  file(WRITE ${DIR}/fake/gzip "#!/bin/sh\nfor a; do last=$a; done\ncase \"$last\" in -*) exit 1 ;; esac\n"
+                              "exec '${GZIP}' \"$@\"\n")
+  file(CHMOD ${DIR}/fake/gzip PERMISSIONS OWNER_READ OWNER_EXECUTE)
+  list(APPEND bad gzip)
+endif()
+foreach(pass a b ${bad})
+  set(umask 022)
   if(pass STREQUAL "a")
     set(env TZ=UTC0 --unset=SOURCE_DATE_EPOCH)
-    set(umask 022)
   elseif(pass STREQUAL "b")
     execute_process(COMMAND ${CMAKE_COMMAND} -E sleep 1)
     set(env TZ=JST-9 SOURCE_DATE_EPOCH=)
     set(umask 077)
+  elseif(pass STREQUAL "gzip")
+    set(env "PATH=${DIR}/fake:$ENV{PATH}")
   else()
-    set(env SOURCE_DATE_EPOCH=12h)
+    set(env SOURCE_DATE_EPOCH=${pass})
   endif()
-  execute_process(COMMAND sh -c "umask ${umask} && exec \"$@\"" sh
+  execute_process(COMMAND sh -c "umask $0 && exec \"$@\"" ${umask}
                           ${CMAKE_COMMAND} -E env ${env} ${CPACK} --config ${CONFIG} -G "${GENERATORS}"
                           -B ${DIR}/${pass} -D "CPACK_PACKAGE_CONTACT=${contact}"
                   OUTPUT_VARIABLE log ERROR_VARIABLE log RESULT_VARIABLE failed)
-  if(pass STREQUAL "bad")
-    file(GLOB left ${DIR}/bad/*.*)
-    if(NOT failed OR NOT log MATCHES "SOURCE_DATE_EPOCH is \"12h\"" OR left)
-      message(FATAL_ERROR "cpack with SOURCE_DATE_EPOCH=12h gave status ${failed} and left ${left}:\n${log}")
+  if(pass STREQUAL "a" OR pass STREQUAL "b")
+    if(failed)
+      message(FATAL_ERROR "cpack failed:\n${log}")
     endif()
-  elseif(failed)
-    message(FATAL_ERROR "cpack failed:\n${log}")
+  else()
+    file(GLOB left ${DIR}/${pass}/*.*)
+    if(NOT failed OR left OR NOT (pass STREQUAL "gzip" OR log MATCHES "SOURCE_DATE_EPOCH is \"${pass}\""))
+      message(FATAL_ERROR "cpack with ${env} gave status ${failed} and left ${left}:\n${log}")
+    endif()
   endif()
 endforeach()
 

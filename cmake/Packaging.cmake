@@ -64,23 +64,30 @@ ${terms}
           DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian EXCLUDE_FROM_ALL)
 endif()
 
-# The one time of every archive entry: SOURCE_DATE_EPOCH when it is set (empty counts as unset), else the time
-# of the last commit, else the date of the newest release in CHANGELOG.md. The last is never taken in silence.
-set(S19CUT_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
-if(NOT S19CUT_EPOCH MATCHES "^[0-9]*$")
-  message(FATAL_ERROR "SOURCE_DATE_EPOCH is \"${S19CUT_EPOCH}\", not a count of seconds since 1970 in decimal "
-                      "digits: set it so (git log -1 --format=%ct gives the last commit's), or unset it")
-endif()
-if(S19CUT_EPOCH STREQUAL "" AND EXISTS ${PROJECT_SOURCE_DIR}/.git)
-  find_program(GIT git)
-  set(why "git was not found")
-  if(GIT)
-    execute_process(COMMAND ${GIT} log -1 --format=%ct WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-                    OUTPUT_VARIABLE S19CUT_EPOCH ERROR_VARIABLE why
-                    OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_STRIP_TRAILING_WHITESPACE)
+if(WIN32)
+  set(S19CUT_PACKAGES ZIP)
+else()
+  # A Debian package beside the .tar.gz, where dpkg can build one and compute its dependencies. It is packed
+  # first: cpack stops at the first package that fails, and most can fail in the .deb.
+  set(S19CUT_PACKAGES TGZ)
+  find_program(DPKG_SHLIBDEPS dpkg-shlibdeps)
+  if(DPKG_SHLIBDEPS)
+    list(PREPEND S19CUT_PACKAGES DEB)
   endif()
-  if(NOT S19CUT_EPOCH MATCHES "^[0-9]+$")
-    set(S19CUT_EPOCH "")
+endif()
+
+# The one time of every archive entry: SOURCE_DATE_EPOCH when it is set (empty counts as unset), else the time
+# of the last commit, which cpack reads again so that a commit made since configuring is packed with its own,
+# else the date of the newest release in CHANGELOG.md. The last is never taken in silence.
+set(S19CUT_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
+set(S19CUT_EPOCH_SOURCE SOURCE_DATE_EPOCH)
+set(S19CUT_EPOCH_FROM_GIT OFF)
+if(S19CUT_EPOCH STREQUAL "" AND EXISTS ${PROJECT_SOURCE_DIR}/.git)
+  s19cut_commit_time(S19CUT_EPOCH why ${PROJECT_SOURCE_DIR})
+  set(S19CUT_EPOCH_SOURCE "the last commit's time")
+  if(S19CUT_EPOCH)
+    set(S19CUT_EPOCH_FROM_GIT ON)
+  else()
     message(WARNING "The packages can't take the last commit's time: ${why}\n"
                     "They take the date of the newest release in CHANGELOG.md instead, so their bytes differ from the "
                     "release's. For those, set SOURCE_DATE_EPOCH to the commit's time (git log -1 --format=%ct, run "
@@ -97,18 +104,10 @@ if(S19CUT_EPOCH STREQUAL "")
   string(REGEX REPLACE ".* - " "" date "${release}")
   s19cut_days(days "${date}")
   math(EXPR S19CUT_EPOCH "${days} * 86400")
+  set(S19CUT_EPOCH_SOURCE "the date of the newest release in CHANGELOG.md")
 endif()
+s19cut_check_epoch("${S19CUT_EPOCH}" "${S19CUT_EPOCH_SOURCE}" "${S19CUT_PACKAGES}")
 
-if(WIN32)
-  set(S19CUT_PACKAGES ZIP)
-else()
-  set(S19CUT_PACKAGES TGZ)
-  # A Debian package beside the .tar.gz, where dpkg can build one and compute its dependencies.
-  find_program(DPKG_SHLIBDEPS dpkg-shlibdeps)
-  if(DPKG_SHLIBDEPS)
-    list(APPEND S19CUT_PACKAGES DEB)
-  endif()
-endif()
 set(CPACK_GENERATOR ${S19CUT_PACKAGES})
 set(CPACK_PACKAGE_CONTACT ${S19CUT_PACKAGE_CONTACT})
 # Debian's control file takes lines of at most 80 characters.
@@ -124,6 +123,8 @@ set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CHECKSUM SHA256)
 set(CPACK_S19CUT_EPOCH ${S19CUT_EPOCH})
+set(CPACK_S19CUT_EPOCH_FROM_GIT ${S19CUT_EPOCH_FROM_GIT})
+set(CPACK_S19CUT_PACKAGES ${S19CUT_PACKAGES})
 set(CPACK_S19CUT_STATIC ${S19CUT_STATIC_TOOL})
 set(CPACK_S19CUT_BINARY_DIR ${PROJECT_BINARY_DIR})
 set(CPACK_S19CUT_SOURCE_DIR ${PROJECT_SOURCE_DIR})

@@ -51,3 +51,46 @@ function(s19cut_debian_changelog source package maintainer output)
   string(REPLACE "${semicolon}" ";" changelog "${changelog}")
   file(WRITE ${output} "${changelog}")
 endfunction()
+
+# Sets <out> to the time of the last commit in <source_dir>, or to "" with <why> set to git's reason.
+function(s19cut_commit_time out why source_dir)
+  find_program(GIT git)
+  set(reason "git was not found")
+  set(time "")
+  if(GIT)
+    execute_process(COMMAND ${GIT} log -1 --format=%ct WORKING_DIRECTORY ${source_dir}
+                    OUTPUT_VARIABLE time ERROR_VARIABLE reason
+                    OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_STRIP_TRAILING_WHITESPACE)
+  endif()
+  if(NOT time MATCHES "^[0-9]+$")
+    set(time "")
+  endif()
+  set(${out} "${time}" PARENT_SCOPE)
+  set(${why} "${reason}" PARENT_SCOPE)
+endfunction()
+
+# Fails unless <epoch>, taken from <source>, is a count of seconds that every package of <generators> holds
+# exactly. The .deb's ar headers hold 12 decimal digits; the .zip's DOS times start in 1980, and the .exe in it
+# carries the time in 32 bits, which end in 2106.
+function(s19cut_check_epoch epoch source generators)
+  set(advice "set it so (git log -1 --format=%ct gives the last commit's), or unset it")
+  if(NOT epoch MATCHES "^[0-9]+$")
+    message(FATAL_ERROR "${source} is \"${epoch}\", not a count of seconds since 1970 in decimal digits: ${advice}")
+  endif()
+  list(FIND generators ZIP zip)
+  if(zip GREATER -1)
+    set(range 315532800 4294967295 "1980-01-01 00:00:00 to 2106-02-07 06:28:15 UTC")
+  else()
+    set(range 0 999999999999 "1970-01-01 to the year 33658")
+  endif()
+  list(GET range 0 first)
+  list(GET range 1 last)
+  list(GET range 2 text)
+  string(REGEX REPLACE "^0+([0-9])" "\\1" digits "${epoch}")
+  string(LENGTH "${digits}" length)
+  if(length GREATER 12 OR digits LESS first OR digits GREATER last)
+    list(JOIN generators ", " packages)
+    message(FATAL_ERROR "${source} is \"${epoch}\", a time that the packages of this build (${packages}) can't "
+                        "hold: they take ${first} to ${last} seconds, ${text}; ${advice}")
+  endif()
+endfunction()
