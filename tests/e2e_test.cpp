@@ -221,9 +221,10 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 	const std::string reader_gone = "perl -e 'pipe(R, W); close R; open STDOUT, \">&W\"; exec @ARGV'";
 	const std::string one_log = "sh -c '\"$0\" \"$@\" 2>&1'"; // as >log 2>&1
 	// The input is a FIFO: the second block's read waits, for at most 10 s, while the test stops the tool
-	// with Ctrl+C pressed twice; then with timeout's two SIGTERMs while the writer stalls.
+	// with Ctrl+C pressed twice, and then ends the input; then with timeout's two SIGTERMs while the writer stalls.
+	// Under wine, where the runtime gets Ctrl+C as Windows gives it, the first takes effect when the read returns.
 	const std::string interrupt = "mkfifo fifo; { cat in.bin; i=0; until [ -s fifo.A0.S19 ] || [ $i = 1000 ]; do "
-	                              "sleep 0.01; i=$((i+1)); done; kill -INT $$; sleep 0.1; kill -INT $$; } "
+	                              "sleep 0.01; i=$((i+1)); done; kill -INT $$; sleep 0.5; kill -INT $$; } "
 	                              ">fifo 2>/dev/null & exec";
 	const std::string stall = "mkfifo fifo; { cat in.bin; sleep 3; } >fifo 2>/dev/null & "
 	                          "exec timeout --preserve-status -k1 1";
@@ -249,7 +250,7 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		std::string setup, out, err, left;
 		int status;
 		std::string shell = "";
-		bool wine = true; // false: wine delivers no signals
+		bool wine = true; // false: the row can't hold under wine, for the reason beside it
 	} cases[] = {
 		{{}, "", "", "- no input file specified.\n", "", 255},
 		{{"in.bin", "-fin.bin"}, "", "", "- arguments not read, ignored: in.bin -fin.bin.\n- no input file specified.\n",
@@ -284,7 +285,9 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		{{"-fin.bin"}, "in.bin.A1.S19/", first_block + "- failed to open output file: in.bin.A1.S19.\n", "",
 		 "in.bin.A0.S19 in.bin.A1.S19", 255, one_log},
 		{{"-ffifo"}, "", "  -> input file  = fifo\n  -> output file = fifo.A0.S19   SAVE 2300 A2FF 00000000\n",
-		 interrupted, "fifo fifo.A0.S19", 255, interrupt, false},
+		 interrupted, "fifo fifo.A0.S19", 255, interrupt},
+		// Windows has no SIGTERM from outside: wine ends the program at once. Nor can a Ctrl+C end its wait for
+		// a FIFO's writer. A second Ctrl+C, which ends the tool on Windows, changes nothing under wine 8.
 		{{"-ffifo"}, "", "  -> input file  = fifo\n  -> output file = fifo.A0.S19   SAVE 2300 A2FF 00000000\n",
 		 interrupted, "fifo fifo.A0.S19", 255, stall, false},
 		{{"-ffifo"}, "", "", interrupted, "fifo fifo.A0.S19", 255, unread, false},
