@@ -1,5 +1,5 @@
 # Release binaries hardened as a distribution builds them: the C library's checked functions
-# (_FORTIFY_SOURCE=2; level 3 doubled the instructions of the record loop), a stack protector, and
+# (_FORTIFY_SOURCE=2; level 3 made the record loop five times the instructions), a stack protector, and
 # relocations made read-only at start (full RELRO, immediate binding). Each flag is used only where the
 # compiler and linker take it, and a check that failed is made again at the next configure. The sanitizer and
 # fuzz builds are left as they are. Windows' own settings (dynamic base, high-entropy ASLR, NX) are named by
