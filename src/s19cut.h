@@ -19,23 +19,42 @@ extern char MinorExtension;            // suffix digit, '0' to '9'
 extern char Extension[16];             // current suffix, ".A0" to ".Z9"
 extern char OutputFile[OutputFileSize]; // path of the current block file
 
-// command line
+// command line (arguments.cpp)
 void Get_Arguments(int argc, char *argv[]);
 std::uint32_t Get_Value(const char *text);
 std::int32_t Hex_2_Int(char c);
 
-// S19 block files
+// S19 block files (s19file.cpp)
 void Set_S19_Extension(void);
 int Write_S19_File(void);
 int Get_Next_S19_Extension(void);
-// true when both names lead to one file, through any link (on Windows: windows/runtime.cpp)
-bool Same_File(const char *a, const char *b);
-// opens name for writing if no file or link of that name exists, else nullptr (on Windows: windows/runtime.cpp)
-FILE *Create_New_File(const char *name);
-// gives the file at from the name to, in one step, in place of any file or link of that name
-bool Replace_File(const char *from, const char *to);
 
-// messages: "- " and a line end, on standard error after the console lines printed so far
+// messages (report.cpp): "- " and a line end, on standard error after the console lines printed so far
 void Report(const char *format, ...);
+
+// What each platform provides: posix/platform.cpp or windows/platform.cpp.
+// Catches the stop signals that the caller doesn't ignore; after one, no read, write or open waits on.
+void Catch_Signals(void);
+// True once a stop signal has come.
+bool Stop_Requested(void);
+// True when both names lead to one file, through any link.
+bool Same_File(const char *a, const char *b);
+// Creates name as a new file for writing, never through a link, and holds it as this run's until
+// Replace_File or Discard_New_File: no other run takes it meanwhile. nullptr where the name is taken or
+// the file can't be made.
+FILE *Create_New_File(const char *name);
+// Gives the new file at from the name to in one step, in place of anything of that name, with the
+// permissions of the file it replaces; the hold ends once it has the name.
+bool Replace_File(const char *from, const char *to);
+// Removes the new file at name and ends the hold; false where it stays on disk.
+bool Discard_New_File(const char *name);
+// What Open_Old_File finds at a name.
+enum { OldGone, OldOpened, OldHeld, OldForeign, OldFailed };
+// Opens what stands at name for reading where it is a plain file with no other name that no other run
+// holds (OldOpened, *old set; no other run takes it while it is open); else says why not: nothing there,
+// held by a running conversion, something else (a folder, link, FIFO, device), or it can't be opened.
+int Open_Old_File(const char *name, FILE **old);
+// Removes the file that Open_Old_File opened and closes it; false where it stays on disk.
+bool Remove_Old_File(const char *name, FILE *old);
 
 #endif

@@ -1,10 +1,6 @@
 // S19 block files: one block of up to 32768 bytes per file, addressed from 0x2300.
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
 
 #include "s19cut.h"
 
@@ -109,29 +105,10 @@ static char *Put_Record(char *p, std::uint32_t offset, std::uint32_t count)
 	return p;
 }
 
-#ifndef _WIN32
-// stat rather than std::filesystem, which would make the tool load the C++ library at every start.
-bool Same_File(const char *a, const char *b)
-{
-	struct stat one, other;
-	return stat(a, &one) == 0 && stat(b, &other) == 0 && one.st_dev == other.st_dev && one.st_ino == other.st_ino;
-}
-
-FILE *Create_New_File(const char *name)
-{
-	return std::fopen(name, "wbx");
-}
-
-bool Replace_File(const char *from, const char *to)
-{
-	return std::rename(from, to) == 0;
-}
-#endif
-
 // Removes the block file being written; a failure leaves it on disk, so the user is told its name.
 static void Remove_Temp_File(void)
 {
-	if (std::remove(TempFile) != 0)
+	if (!Discard_New_File(TempFile))
 		Report("- failed to remove incomplete output file: %s.\n", TempFile);
 }
 
@@ -140,29 +117,62 @@ static bool Is_Input(const char *name)
 {
 	if (!Same_File(name, InputFile))
 		return false;
-	Report("- output file is the input file: %s.\n", OutputFile);
+	Report("- output file is the input file: %s.\n", name);
 	return true;
+}
+
+// A killed run's leftover: empty, or the start of a block file and no longer than a whole one.
+static bool Is_Leftover(FILE *old)
+{
+	std::size_t n = std::fread(FileText, 1, sizeof FileText, old);
+	return !std::ferror(old) && std::fgetc(old) == EOF && std::memcmp(FileText, "S1", n < 2 ? n : 2) == 0;
+}
+
+// A new file at the temporary name. What stands there is removed only where it is a leftover of a killed
+// run that no running conversion holds; anything else is the user's, or another run's, and is left alone.
+static FILE *Create_Temp_File(void)
+{
+	for (int tries = 0; tries < 3; tries++) {
+		FILE *out = Create_New_File(TempFile), *old = nullptr;
+		if (out != nullptr)
+			return out;
+		if (Is_Input(TempFile))
+			return nullptr;
+		int state = Open_Old_File(TempFile, &old);
+		if (state == OldOpened && !Is_Leftover(old)) {
+			std::fclose(old);
+			state = OldForeign;
+		}
+		if (state == OldOpened && !Remove_Old_File(TempFile, old)) {
+			Report("- failed to remove incomplete output file: %s.\n", TempFile);
+			return nullptr;
+		}
+		if (state == OldHeld) {
+			Report("- temporary file in use by another run: %s.\n", TempFile);
+			return nullptr;
+		}
+		if (state == OldForeign) {
+			Report("- temporary file name taken, left as it is: %s.\n", TempFile);
+			return nullptr;
+		}
+		if (state == OldFailed)
+			break;
+		// Removed, or gone meanwhile: the name is tried again.
+	}
+	Report("- failed to open output file: %s.\n", TempFile);
+	return nullptr;
 }
 
 int Write_S19_File(void)
 {
-	// Replacing a name that leads to the image (ln -s img img.A1.S19) would take the image's own data.
+	// Replacing a block name that the image leads to (ln -s img.A1.S19 img) would take the image's data.
 	if (Is_Input(OutputFile))
 		return -1;
 	// A file of its own, never one that a link leads to: a hard-linked or symbolically linked block name
-	// is replaced, and what it shared its data with keeps every byte. A temporary file left by a run that
-	// was killed is removed first, unless it is the image.
-	FILE *out = Create_New_File(TempFile);
-	if (out == nullptr) {
-		if (Is_Input(TempFile))
-			return -1;
-		if (std::remove(TempFile) == 0)
-			out = Create_New_File(TempFile);
-	}
-	if (out == nullptr) {
-		Report("- failed to open output file: %s.\n", OutputFile);
+	// is replaced, and what it shared its data with keeps every byte.
+	FILE *out = Create_Temp_File();
+	if (out == nullptr)
 		return -1;
-	}
 	// The file is assembled in FileText, so the stream needs no buffer of its own.
 	std::setvbuf(out, nullptr, _IONBF, 0);
 	char *p = FileText;
@@ -194,15 +204,4 @@ int Write_S19_File(void)
 	std::printf("  -> output file = %s   SAVE 2300 %.4X %.8X\n", OutputFile,
 	            static_cast<unsigned>(LoadAddress + numRead - 1), static_cast<unsigned>(SectorNumber));
 	return 0;
-}
-
-void Report(const char *format, ...)
-{
-	// Standard output is fully buffered when redirected: without this, a log of both streams
-	// would show the message before the console lines that came first.
-	std::fflush(stdout);
-	std::va_list args;
-	va_start(args, format);
-	std::vfprintf(stderr, format, args);
-	va_end(args);
 }

@@ -235,18 +235,41 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 	const std::string no_writer = "mkfifo fifo; exec timeout --preserve-status -k1 0.5";
 	const std::string hang_up = "mkfifo fifo; { cat in.bin; i=0; until [ -s fifo.A0.S19 ] || [ $i = 1000 ]; do "
 	                            "sleep 0.01; i=$((i+1)); done; kill -HUP $$; sleep 0.1; } >fifo 2>/dev/null & exec nohup";
-	// A cut-short temporary file that can't be removed: strace fails removals as a read-only folder would (and
-	// LeakSanitizer can't run under it).
-	const std::string no_removal = "echo old >in.bin.A0.S19; ulimit -f 40; ASAN_OPTIONS=detect_leaks=0 strace -f -qq "
-	                               "-o /dev/null -e trace=unlink,unlinkat -e inject=unlink,unlinkat:error=EACCES";
-	const std::string read_only = "echo old >in.bin.A0.S19; chmod 444 in.bin.A0.S19;";
+	// strace fails a system call or sends a signal at one (LeakSanitizer can't run under it).
+	const std::string strace = "env ASAN_OPTIONS=detect_leaks=0 strace -f -qqq -o /dev/null";
+	// A cut-short temporary file that can't be removed: removals fail as in a read-only folder.
+	const std::string no_removal = "echo old >in.bin.A0.S19; ulimit -f 40; " + strace +
+	                               " -e trace=unlink,unlinkat -e inject=unlink,unlinkat:error=EACCES";
+	// An old block file's permissions pass to the new one; under wine the read-only attribute alone.
+	auto keeps_mode = [](const std::string &mode) {
+		return "echo old >in.bin.A0.S19; chmod " + mode + " in.bin.A0.S19; exec sh -c '\"$@\"; s=$?; m=$(stat -c %a "
+		       "in.bin.A0.S19); [ $m = " + mode + " ] || echo \"- mode $m\" >&2; exit $s' sh";
+	};
+	// What stands at a temporary name: a file of the user's, a killed run's leftover, one that another run
+	// holds, a FIFO. A folder and links are made by the setup.
+	const std::string users_file = "echo notes >in.bin.A0.tmp;", leftover = "printf S1 >in.bin.A0.tmp;";
+	const std::string held = "printf S1 >in.bin.A0.tmp; exec flock in.bin.A0.tmp", fifo_at_temp = "mkfifo in.bin.A0.tmp;";
+	const std::string taken = "- temporary file name taken, left as it is: in.bin.A0.tmp.\n";
+	// A folder that takes no new file, even from root.
+	const std::string unwritable = "chmod 555 .; exec $(test $(id -u) != 0 || echo setpriv --bounding-set=-dac_override)";
+	// A stop that comes while the input line is printed, just before the FIFO is opened: a wait for its writer
+	// must not outlast it.
+	const std::string stop_before_open = "mkfifo fifo; exec timeout -s KILL 3 " + strace +
+	                                     " -P \"$PWD/out\" -e inject=newfstatat,fstat:signal=SIGINT";
+	// The caller shares standard output's pipe and still has it blocking after a stop, here one cut off by a
+	// kill as its message is written.
+	const std::string shared_pipe = stall.substr(0, stall.find("exec")) + "exec perl -MFcntl -e 'pipe(R, W); "
+	    "unless (fork) { open STDOUT, \">&W\"; exec @ARGV } wait; print STDERR \"- left non-blocking\\n\" if "
+	    "fcntl(W, F_GETFL, 0) & O_NONBLOCK; exit($? >> 8 || 128 + ($? & 127))' timeout -s INT 0.5 " +
+	    strace + " -P \"$PWD/err\" -e inject=write:signal=SIGKILL";
+	const std::string notes_text = "S1 notes\n";
 	const std::string interrupted = "- interrupted: the block files written so far are complete.\n";
 	const std::string first_block = "  -> input file  = in.bin\n"
 	                                "  -> output file = in.bin.A0.S19   SAVE 2300 A2FF 00000000\n";
 	const struct {
 		std::vector<std::string> args;
 		// setup: a folder/, a link>target or a hard link=target beside in.bin; a target that is not there is made
-		// holding "notes", and must keep it; a link at in.bin moves the image to its target.
+		// holding a text that begins like a block file, and must keep it; a link at in.bin moves the image to its target.
 		std::string setup, out, err, left;
 		int status;
 		std::string shell = "";
@@ -272,13 +295,26 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		 "in.bin.A0.S19 in.bin.A1.S19", 255},
 		{{"-fin.bin"}, "in.bin>in.bin.A0.S19", "  -> input file  = in.bin\n",
 		 "- output file is the input file: in.bin.A0.S19.\n", "in.bin.A0.S19", 255},
-		{{"-fin.bin"}, "in.bin>in.bin.A1.tmp", first_block, "- output file is the input file: in.bin.A1.S19.\n",
+		{{"-fin.bin"}, "in.bin>in.bin.A1.tmp", first_block, "- output file is the input file: in.bin.A1.tmp.\n",
 		 "in.bin.A0.S19 in.bin.A1.tmp", 255},
 		// A block name that shares its file with another name, as deduplication leaves identical block files,
 		// or links to one, is replaced: the other file keeps its bytes. So is a read-only block file.
 		{{"-fin.bin"}, "in.bin.A0.S19=notes", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19 notes", 0},
 		{{"-fin.bin"}, "in.bin.A0.S19>notes", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19 notes", 0},
-		{{"-fin.bin"}, "", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19", 0, read_only},
+		{{"-fin.bin"}, "", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19", 0, keeps_mode("444")},
+		{{"-fin.bin"}, "", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19", 0, keeps_mode("600"), false},
+		// Only a killed run's leftover at a temporary name is removed; anything else is kept and named.
+		{{"-fin.bin"}, "", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19", 0, leftover},
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", taken, "in.bin.A0.tmp", 255, users_file},
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", taken, "in.bin.A0.tmp", 255, fifo_at_temp},
+		{{"-fin.bin"}, "in.bin.A0.tmp/", "  -> input file  = in.bin\n", taken, "in.bin.A0.tmp", 255},
+		{{"-fin.bin"}, "in.bin.A0.tmp>notes", "  -> input file  = in.bin\n", taken, "in.bin.A0.tmp notes", 255},
+		{{"-fin.bin"}, "in.bin.A0.tmp=notes", "  -> input file  = in.bin\n", taken, "in.bin.A0.tmp notes", 255},
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- temporary file in use by another run: in.bin.A0.tmp.\n",
+		 "in.bin.A0.tmp", 255, held, false}, // Windows tells a held file by its sharing, not by flock
+		// wine creates files in its server, which keeps root's rights.
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- failed to open output file: in.bin.A0.tmp.\n", "", 255,
+		 unwritable, false},
 		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- failed to write output file: in.bin.A0.S19.\n",
 		 "in.bin.A0.S19", 255, full_disk},
 		{{"-fin.bin"}, "", "", "- failed to write standard output.\n", "in.bin.A0.S19 in.bin.A1.S19", 255, reader_gone},
@@ -293,6 +329,8 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		 interrupted, "fifo fifo.A0.S19", 255, stall, false},
 		{{"-ffifo"}, "", "", interrupted, "fifo fifo.A0.S19", 255, unread, false},
 		{{"-ffifo"}, "", "  -> input file  = fifo\n", interrupted, "fifo", 255, no_writer, false},
+		{{"-ffifo"}, "", "  -> input file  = fifo\n", interrupted, "fifo", 255, stop_before_open, false},
+		{{"-ffifo"}, "", "", "", "fifo fifo.A0.S19", 137, shared_pipe, false},
 		{{"-ffifo"}, "", "  -> input file  = fifo\n  -> output file = fifo.A0.S19   SAVE 2300 A2FF 00000000\n"
 		 "  -> output file = fifo.A1.S19   SAVE 2300 3F3F 00000040\n", "", "fifo fifo.A0.S19 fifo.A1.S19", 0, hang_up},
 		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- failed to write output file: in.bin.A0.S19.\n"
@@ -322,7 +360,7 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		bool moved = c.setup[mark] == '>' && fs::exists(dir / name);
 		bool notes = mark < c.setup.size() && c.setup[mark] != '/' && !moved && !fs::exists(dir / target);
 		if (notes)
-			Put(target, "notes");
+			Put(target, notes_text);
 		if (moved)
 			fs::rename(dir / name, dir / target);
 		if (c.setup[mark] == '>')
@@ -338,7 +376,7 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		const std::string image(40000, 'b');
 		EXPECT_TRUE(Slurp(dir / "in.bin") == image) << "the image was changed";
 		if (notes) {
-			EXPECT_TRUE(Slurp(dir / target) == "notes") << target << " was written through a link";
+			EXPECT_TRUE(Slurp(dir / target) == notes_text) << target << " was written through a link, or removed";
 		}
 		std::string left, data;
 		for (const auto &f : Files()) {

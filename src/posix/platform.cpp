@@ -1,0 +1,165 @@
+// POSIX: stop signals and the timer that ends any wait after one; new files locked as one run's own from
+// their creation until they have their block names; what stands at a name, judged without following it.
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include "s19cut.h"
+
+// Set by a stop signal; the run stops at its next check.
+static volatile std::sig_atomic_t Interrupted;
+// The new file's descriptor, whose lock keeps other runs from taking the file; -1 when there is none.
+static int NewFile = -1;
+
+// A tick ends the wait it lands in, and nothing more.
+static void Tick(int) {}
+
+// After a stop a timer ticks until the run ends, so that a read, write or open that begins after the stop,
+// even in the instant after a check, ends at the next tick. The caller's descriptors keep their flags, and
+// SIGALRM is left as the caller set it until a stop.
+static void Interrupt(int)
+{
+	if (Interrupted)
+		return;
+	Interrupted = 1;
+	int saved = errno;
+	struct sigaction tick = {};
+	tick.sa_handler = Tick;
+	sigemptyset(&tick.sa_mask);
+	sigaction(SIGALRM, &tick, nullptr);
+	struct itimerval every = {{0, 20000}, {0, 20000}};
+	setitimer(ITIMER_REAL, &every, nullptr);
+	errno = saved;
+}
+
+// Catches sig unless the caller ignores it (nohup, a script's background job): that stays ignored. Read
+// first, so that an ignored signal is never caught even for a moment; no SA_RESTART, so that a wait that is
+// under way when the signal comes ends at once.
+static void Catch_Stop(int sig)
+{
+	struct sigaction old, stop = {};
+	if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN)
+		return;
+	stop.sa_handler = Interrupt;
+	sigemptyset(&stop.sa_mask);
+	sigaction(sig, &stop, nullptr);
+}
+
+void Catch_Signals(void)
+{
+	// A closed pipe or a file-size limit then fails the write, which is reported like a full disk.
+	std::signal(SIGPIPE, SIG_IGN);
+	std::signal(SIGXFSZ, SIG_IGN);
+	Catch_Stop(SIGINT);
+	Catch_Stop(SIGTERM);
+	Catch_Stop(SIGHUP);
+}
+
+bool Stop_Requested(void)
+{
+	return Interrupted != 0;
+}
+
+static bool Same_Inode(const struct stat &one, const struct stat &other)
+{
+	return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
+// stat rather than std::filesystem, which would make the tool load the C++ library at every start.
+bool Same_File(const char *a, const char *b)
+{
+	struct stat one, other;
+	return stat(a, &one) == 0 && stat(b, &other) == 0 && Same_Inode(one, other);
+}
+
+// True while name is the open file fd, a plain file with no other name.
+static bool Still_At(const char *name, int fd)
+{
+	struct stat open, named;
+	return fstat(fd, &open) == 0 && lstat(name, &named) == 0 && Same_Inode(open, named) && S_ISREG(open.st_mode) &&
+	       open.st_nlink == 1;
+}
+
+FILE *Create_New_File(const char *name)
+{
+	int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+	if (fd < 0)
+		return nullptr;
+	// Still at its name once locked: a run that took it for a leftover in the instant before may have removed it.
+	bool ours = flock(fd, LOCK_EX | LOCK_NB) == 0 && Still_At(name, fd);
+	// The stream writes through a copy of the descriptor, so that the lock outlasts its fclose.
+	int copy = ours ? dup(fd) : -1;
+	FILE *file = copy < 0 ? nullptr : fdopen(copy, "wb");
+	if (file != nullptr) {
+		NewFile = fd;
+		return file;
+	}
+	if (copy >= 0)
+		close(copy);
+	if (ours)
+		unlink(name);
+	close(fd);
+	return nullptr;
+}
+
+static void Release_New_File(void)
+{
+	close(NewFile);
+	NewFile = -1;
+}
+
+bool Replace_File(const char *from, const char *to)
+{
+	// A block file written in place kept its permissions: a private one stays private.
+	struct stat old;
+	if (lstat(to, &old) == 0 && S_ISREG(old.st_mode))
+		(void)fchmod(NewFile, old.st_mode & 0777);
+	if (std::rename(from, to) != 0)
+		return false; // still held, until it is removed
+	Release_New_File();
+	return true;
+}
+
+bool Discard_New_File(const char *name)
+{
+	bool gone = unlink(name) == 0;
+	Release_New_File();
+	return gone;
+}
+
+int Open_Old_File(const char *name, FILE **old)
+{
+	// Judged by its name before it is opened: opening a FIFO could wait, and a device could act.
+	struct stat named;
+	if (lstat(name, &named) != 0)
+		return errno == ENOENT ? OldGone : OldFailed;
+	if (!S_ISREG(named.st_mode) || named.st_nlink != 1)
+		return OldForeign;
+	int fd = open(name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+	if (fd < 0)
+		return errno == ENOENT ? OldGone : errno == ELOOP ? OldForeign : OldFailed;
+	int state = OldOpened;
+	if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+		state = errno == EWOULDBLOCK ? OldHeld : OldFailed;
+	else if (!Still_At(name, fd))
+		state = OldGone; // renamed or removed by its run meanwhile: whatever is there now is judged again
+	else if ((*old = fdopen(fd, "rb")) == nullptr)
+		state = OldFailed;
+	if (state != OldOpened)
+		close(fd);
+	return state;
+}
+
+bool Remove_Old_File(const char *name, FILE *old)
+{
+	bool gone = unlink(name) == 0;
+	std::fclose(old);
+	return gone;
+}

@@ -1,0 +1,254 @@
+// Windows: the runtime's wildcard expansion, a UTF-8 console while names are UTF-8, Ctrl+C and Ctrl+Break,
+// the test of two names for one file, and new files that no other run can open until they have their names.
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+
+#include <fcntl.h>
+#include <io.h>
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include "s19cut.h"
+
+#ifdef __MINGW32__
+// The runtime expands * and ? in the arguments before main where the program asks for it, as this one does.
+extern "C" int _dowildcard;
+int _dowildcard = -1;
+#endif
+
+// Set by Ctrl+C or Ctrl+Break; the run stops at its next check.
+static volatile std::sig_atomic_t Interrupted;
+// The new file's handle, which keeps other runs from opening it; INVALID_HANDLE_VALUE when there is none.
+static HANDLE NewFile = INVALID_HANDLE_VALUE;
+// Room for any path that GetFinalPathNameByHandleW gives.
+static const DWORD FinalPathSize = 32768;
+// The console's code page before the run, given back at its end.
+static UINT SavedOutputCP;
+
+static void Restore_Console(void)
+{
+	std::fflush(stdout);
+	std::fflush(stderr);
+	SetConsoleOutputCP(SavedOutputCP);
+}
+
+static BOOL WINAPI Restore_On_Break(DWORD)
+{
+	SetConsoleOutputCP(SavedOutputCP);
+	return FALSE; // the default handler then ends the process
+}
+
+static bool Is_Console(DWORD stream)
+{
+	DWORD mode;
+	return GetConsoleMode(GetStdHandle(stream), &mode) != 0;
+}
+
+// Where the manifest makes the process code page UTF-8, names reach main and the streams as UTF-8:
+// the console must show them so, and give the user back their own code page when the run ends.
+static bool Use_UTF8_Console(void)
+{
+	if (GetACP() != CP_UTF8 || !(Is_Console(STD_OUTPUT_HANDLE) || Is_Console(STD_ERROR_HANDLE)))
+		return false;
+	SavedOutputCP = GetConsoleOutputCP();
+	if (SavedOutputCP == CP_UTF8 || !SetConsoleOutputCP(CP_UTF8))
+		return false;
+	std::atexit(Restore_Console);
+	SetConsoleCtrlHandler(Restore_On_Break, TRUE);
+	return true;
+}
+
+static const bool UTF8Console = Use_UTF8_Console();
+
+static void Interrupt(int)
+{
+	Interrupted = 1;
+}
+
+// Catches sig unless the caller ignores it: that stays ignored. The runtime puts back the default action
+// before it calls Interrupt, so a second Ctrl+C ends the tool.
+static void Catch_Stop(int sig)
+{
+	if (std::signal(sig, Interrupt) == SIG_IGN)
+		std::signal(sig, SIG_IGN);
+}
+
+void Catch_Signals(void)
+{
+	Catch_Stop(SIGINT);
+	Catch_Stop(SIGTERM);
+	Catch_Stop(SIGBREAK);
+}
+
+bool Stop_Requested(void)
+{
+	return Interrupted != 0;
+}
+
+// Windows' stat has no inode numbers: a file is told by its volume and index, which links and junctions
+// share. The names are read in the ANSI code page, as fopen reads them.
+bool Same_File(const char *a, const char *b)
+{
+	BY_HANDLE_FILE_INFORMATION info[2];
+	const char *names[2] = {a, b};
+	for (int i = 0; i < 2; i++) {
+		HANDLE file = CreateFileA(names[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+		                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+		if (file == INVALID_HANDLE_VALUE)
+			return false;
+		BOOL known = GetFileInformationByHandle(file, &info[i]);
+		CloseHandle(file);
+		if (!known)
+			return false;
+	}
+	return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+	       info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
+// A stream on handle, which it closes; nullptr, with the handle closed, where the runtime has none to give.
+static FILE *Stream(HANDLE handle, int flags, const char *mode)
+{
+	int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), flags);
+	if (fd < 0) {
+		CloseHandle(handle);
+		return nullptr;
+	}
+	FILE *file = _fdopen(fd, mode);
+	if (file == nullptr)
+		_close(fd);
+	return file;
+}
+
+FILE *Create_New_File(const char *name)
+{
+	// Shared for the rename but not for writing: Open_Old_File, which wants no other writer, is refused while
+	// this run holds the file. A second handle keeps that hold past the stream's fclose.
+	HANDLE file = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+	                          FILE_ATTRIBUTE_NORMAL, nullptr);
+	if (file == INVALID_HANDLE_VALUE)
+		return nullptr;
+	HANDLE hold;
+	FILE *stream = nullptr;
+	if (DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(), &hold, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+		stream = Stream(file, _O_WRONLY | _O_BINARY, "wb");
+		if (stream != nullptr) {
+			NewFile = hold;
+			return stream;
+		}
+		DeleteFileA(name);
+		CloseHandle(hold);
+	} else {
+		DeleteFileA(name);
+		CloseHandle(file);
+	}
+	return nullptr;
+}
+
+static void Release_New_File(void)
+{
+	CloseHandle(NewFile);
+	NewFile = INVALID_HANDLE_VALUE;
+}
+
+// Windows won't rename over a read-only file, as Unix's rename does: its attribute is cleared for the move
+// and put back if the move fails. The new block file is then read-only like the old one.
+bool Replace_File(const char *from, const char *to)
+{
+	DWORD old = GetFileAttributesA(to);
+	bool read_only = old != INVALID_FILE_ATTRIBUTES && !(old & FILE_ATTRIBUTE_DIRECTORY) &&
+	                 (old & FILE_ATTRIBUTE_READONLY);
+	bool moved = MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING);
+	if (!moved && read_only && SetFileAttributesA(to, old & ~FILE_ATTRIBUTE_READONLY)) {
+		moved = MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING);
+		if (!moved)
+			SetFileAttributesA(to, old);
+	}
+	if (!moved)
+		return false; // still held, until it is removed
+	if (read_only)
+		SetFileAttributesA(to, FILE_ATTRIBUTE_READONLY);
+	Release_New_File();
+	return true;
+}
+
+bool Discard_New_File(const char *name)
+{
+	bool gone = DeleteFileA(name);
+	Release_New_File();
+	return gone;
+}
+
+// A path as the file system names it, through any link, junction or substituted drive.
+static bool Final_Path(HANDLE file, WCHAR *path)
+{
+	DWORD length = GetFinalPathNameByHandleW(file, path, FinalPathSize, 0);
+	return length > 0 && length < FinalPathSize;
+}
+
+// True when the open file is the one that name names itself. wine opens a symbolic link of the Unix file
+// system as the file it leads to, which Windows doesn't tell from a plain file: the file's own path then
+// ends in another name, or in another folder.
+static bool Is_Named(HANDLE file, const char *name)
+{
+	static char folder[OutputFileSize + 2];
+	static WCHAR expected[FinalPathSize], found[FinalPathSize];
+	const char *last = name;
+	for (const char *p = name; *p != '\0'; p++)
+		if (*p == '\\' || *p == '/' || *p == ':')
+			last = p + 1;
+	std::memcpy(folder, name, static_cast<std::size_t>(last - name));
+	std::strcpy(folder + (last - name), ".");
+	HANDLE parent = CreateFileA(folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+	                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+	if (parent == INVALID_HANDLE_VALUE)
+		return false;
+	bool known = Final_Path(parent, expected);
+	CloseHandle(parent);
+	std::size_t length = known ? std::wcslen(expected) : 0;
+	if (length > 0 && expected[length - 1] != L'\\')
+		expected[length++] = L'\\';
+	return known && MultiByteToWideChar(CP_ACP, 0, last, -1, expected + length, static_cast<int>(FinalPathSize - length)) > 0 &&
+	       Final_Path(file, found) && CompareStringOrdinal(expected, -1, found, -1, TRUE) == CSTR_EQUAL;
+}
+
+int Open_Old_File(const char *name, FILE **old)
+{
+	DWORD attributes = GetFileAttributesA(name);
+	if (attributes == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
+		return OldGone;
+	if (attributes != INVALID_FILE_ATTRIBUTES &&
+	    (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)))
+		return OldForeign;
+	// Opened for removal, the link itself and not what it leads to, sharing neither writing nor removal: a
+	// run that writes the file refuses it, and no other run opens it meanwhile.
+	HANDLE file = CreateFileA(name, GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+	                          FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+	if (file == INVALID_HANDLE_VALUE) {
+		DWORD error = GetLastError();
+		return error == ERROR_SHARING_VIOLATION ? OldHeld : error == ERROR_FILE_NOT_FOUND ? OldGone : OldFailed;
+	}
+	BY_HANDLE_FILE_INFORMATION info;
+	if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+	    (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+	    info.nNumberOfLinks != 1 || !Is_Named(file, name)) {
+		CloseHandle(file);
+		return OldForeign;
+	}
+	*old = Stream(file, _O_RDONLY | _O_BINARY, "rb");
+	return *old == nullptr ? OldFailed : OldOpened;
+}
+
+// Removed through the handle that was judged, never by its name, which a link could lead elsewhere.
+bool Remove_Old_File(const char *, FILE *old)
+{
+	FILE_DISPOSITION_INFO gone = {TRUE};
+	bool removed = SetFileInformationByHandle(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(old))),
+	                                          FileDispositionInfo, &gone, sizeof gone);
+	std::fclose(old);
+	return removed;
+}
