@@ -17,6 +17,8 @@
 static volatile std::sig_atomic_t Interrupted;
 // The new file's descriptor, whose lock keeps other runs from taking the file; -1 when there is none.
 static int NewFile = -1;
+// The new file's permission bits, as the umask gave them.
+static mode_t NewMode;
 
 // A tick ends the wait it lands in, and nothing more.
 static void Tick(int) {}
@@ -92,13 +94,16 @@ FILE *Create_New_File(const char *name)
 	int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 	if (fd < 0)
 		return nullptr;
-	// Still at its name once locked: a run that took it for a leftover in the instant before may have removed it.
-	bool ours = flock(fd, LOCK_EX | LOCK_NB) == 0 && Still_At(name, fd);
+	// Still at its name once locked: a run that took it for a leftover in the instant before may have removed
+	// it, which only a run that holds the lock does.
+	struct stat made;
+	bool ours = flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &made) == 0 && made.st_nlink == 1;
 	// The stream writes through a copy of the descriptor, so that the lock outlasts its fclose.
 	int copy = ours ? dup(fd) : -1;
 	FILE *file = copy < 0 ? nullptr : fdopen(copy, "wb");
 	if (file != nullptr) {
 		NewFile = fd;
+		NewMode = made.st_mode & 0777;
 		return file;
 	}
 	if (copy >= 0)
@@ -119,7 +124,7 @@ bool Replace_File(const char *from, const char *to)
 {
 	// A block file written in place kept its permissions: a private one stays private.
 	struct stat old;
-	if (lstat(to, &old) == 0 && S_ISREG(old.st_mode))
+	if (lstat(to, &old) == 0 && S_ISREG(old.st_mode) && (old.st_mode & 0777) != NewMode)
 		(void)fchmod(NewFile, old.st_mode & 0777);
 	if (std::rename(from, to) != 0)
 		return false; // still held, until it is removed
