@@ -322,9 +322,9 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		 "in.bin.A0.S19 in.bin.A1.S19", 255, one_log},
 		{{"-ffifo"}, "", "  -> input file  = fifo\n  -> output file = fifo.A0.S19   SAVE 2300 A2FF 00000000\n",
 		 interrupted, "fifo fifo.A0.S19", 255, interrupt},
-		// Windows has no SIGTERM from outside: wine ends the program at once. Nor has it FIFOs: a Ctrl+C while
-		// wine waits for a FIFO's writer mostly ends the wait as if the writer had closed, with no stop. A
-		// second Ctrl+C, which ends the tool on Windows, changes nothing under wine 8.
+		// Windows has no SIGTERM from outside: wine ends the program at once. Nor has it FIFOs: under wine 8 the
+		// open of one with no writer doesn't wait at all, and the run writes an empty block. A second Ctrl+C,
+		// which ends the tool on Windows, changes nothing under wine 8.
 		{{"-ffifo"}, "", "  -> input file  = fifo\n  -> output file = fifo.A0.S19   SAVE 2300 A2FF 00000000\n",
 		 interrupted, "fifo fifo.A0.S19", 255, stall, false},
 		{{"-ffifo"}, "", "", interrupted, "fifo fifo.A0.S19", 255, unread, false},
