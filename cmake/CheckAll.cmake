@@ -24,7 +24,9 @@ set(needs
   dpkg-dev             dpkg-shlibdeps
   lintian              lintian
   zip                  zip
-  strace               strace)
+  strace               strace
+  perl                 perl
+  util-linux           setpriv)
 
 function(find_missing out)
   set(missing)

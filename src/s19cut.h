@@ -39,20 +39,15 @@ void Catch_Signals(void);
 bool Stop_Requested(void);
 // True when both names lead to one file, through any link.
 bool Same_File(const char *a, const char *b);
-// Creates name as a new file for writing, never through a link, and holds it as this run's until
-// Replace_File or Discard_New_File: no other run takes it meanwhile. nullptr where the name is taken or
-// the file can't be made.
+// A new file at name, never through a link, held as this run's until replaced or discarded; else nullptr.
 FILE *Create_New_File(const char *name);
-// Gives the new file at from the name to in one step, in place of anything of that name, with the
-// permissions of the file it replaces; the hold ends once it has the name.
+// Gives the new file the name to in one step, with the permissions of what it replaces; the hold ends.
 bool Replace_File(const char *from, const char *to);
-// Removes the new file at name and ends the hold; false where it stays on disk.
+// Removes the new file and ends the hold; false where it stays on disk.
 bool Discard_New_File(const char *name);
-// What Open_Old_File finds at a name.
+// What Open_Old_File finds: nothing, a file it opened, one that another run holds, something else, or an error.
 enum { OldGone, OldOpened, OldHeld, OldForeign, OldFailed };
-// Opens what stands at name for reading where it is a plain file with no other name that no other run
-// holds (OldOpened, *old set; no other run takes it while it is open); else says why not: nothing there,
-// held by a running conversion, something else (a folder, link, FIFO, device), or it can't be opened.
+// Opens and holds what is at name where it is a plain file with one name that no other run holds.
 int Open_Old_File(const char *name, FILE **old);
 // Removes the file that Open_Old_File opened and closes it; false where it stays on disk.
 bool Remove_Old_File(const char *name, FILE *old);

@@ -212,7 +212,8 @@ static bool Is_Named(HANDLE file, const char *name)
 	std::size_t length = known ? std::wcslen(expected) : 0;
 	if (length > 0 && expected[length - 1] != L'\\')
 		expected[length++] = L'\\';
-	return known && MultiByteToWideChar(CP_ACP, 0, last, -1, expected + length, static_cast<int>(FinalPathSize - length)) > 0 &&
+	int room = static_cast<int>(FinalPathSize - length);
+	return known && MultiByteToWideChar(CP_ACP, 0, last, -1, expected + length, room) > 0 &&
 	       Final_Path(file, found) && CompareStringOrdinal(expected, -1, found, -1, TRUE) == CSTR_EQUAL;
 }
 
