@@ -250,6 +250,8 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 	const std::string users_file = "echo notes >in.bin.A0.tmp;", leftover = "printf S1 >in.bin.A0.tmp;";
 	const std::string held = "printf S1 >in.bin.A0.tmp; exec flock in.bin.A0.tmp", fifo_at_temp = "mkfifo in.bin.A0.tmp;";
 	const std::string taken = "- temporary file name taken, left as it is: in.bin.A0.tmp.\n";
+	// A file system without locks, as an SMB share on macOS.
+	const std::string no_locks = strace + " -e trace=flock -e inject=flock:error=ENOLCK";
 	// A folder that takes no new file, even from root.
 	const std::string unwritable = "chmod 555 .; exec $(test $(id -u) != 0 || echo setpriv --bounding-set=-dac_override)";
 	// A stop that comes while the input line is printed, just before the FIFO is opened: a wait for its writer
@@ -312,6 +314,7 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		{{"-fin.bin"}, "in.bin.A0.tmp=notes", "  -> input file  = in.bin\n", taken, "in.bin.A0.tmp notes", 255},
 		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- temporary file in use by another run: in.bin.A0.tmp.\n",
 		 "in.bin.A0.tmp", 255, held, false}, // Windows tells a held file by its sharing, not by flock
+		{{"-fin.bin"}, "", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19", 0, no_locks, false},
 		// wine creates files in its server, which keeps root's rights.
 		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- failed to open output file: in.bin.A0.tmp.\n", "", 255,
 		 unwritable, false},
