@@ -250,7 +250,7 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 	const std::string users_file = "echo notes >in.bin.A0.tmp;", leftover = "printf S1 >in.bin.A0.tmp;";
 	const std::string held = "printf S1 >in.bin.A0.tmp; exec flock in.bin.A0.tmp", fifo_at_temp = "mkfifo in.bin.A0.tmp;";
 	const std::string taken = "- temporary file name taken, left as it is: in.bin.A0.tmp.\n";
-	// A file system without locks, as an SMB share on macOS.
+	// A file system that takes no locks.
 	const std::string no_locks = strace + " -e trace=flock -e inject=flock:error=ENOLCK";
 	// A folder that takes no new file, even from root.
 	const std::string unwritable = "chmod 555 .; exec $(test $(id -u) != 0 || echo setpriv --bounding-set=-dac_override)";

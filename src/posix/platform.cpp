@@ -95,8 +95,8 @@ FILE *Create_New_File(const char *name)
 	if (fd < 0)
 		return nullptr;
 	// Still at its name once locked: a run that took it for a leftover in the instant before may have removed
-	// it, which only a run that holds the lock does. A file system without locks (an SMB share on macOS) lets
-	// the run go on unlocked; there a leftover is never taken for stale.
+	// it, which only a run that holds the lock does. A file system that takes no locks lets the run go on
+	// unlocked; there a leftover is never taken for stale.
 	struct stat made;
 	bool ours = (flock(fd, LOCK_EX | LOCK_NB) == 0 || (errno != EWOULDBLOCK && errno != EINTR)) &&
 	            fstat(fd, &made) == 0 && made.st_nlink == 1;
