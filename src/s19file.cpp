@@ -105,11 +105,12 @@ static char *Put_Record(char *p, std::uint32_t offset, std::uint32_t count)
 	return p;
 }
 
-// Removes the block file being written; a failure leaves it on disk, so the user is told its name.
-static void Remove_Temp_File(void)
+// A temporary file that couldn't be removed stays on disk, so the user is told its name.
+static bool Removed(bool gone)
 {
-	if (!Discard_New_File(TempFile))
+	if (!gone)
 		Report("- failed to remove incomplete output file: %s.\n", TempFile);
+	return gone;
 }
 
 // Refuses a name that leads to the image, through any link.
@@ -139,13 +140,13 @@ static FILE *Create_Temp_File(void)
 		if (Is_Input(TempFile))
 			return nullptr;
 		int state = Open_Old_File(TempFile, &old);
-		if (state == OldOpened && !Is_Leftover(old)) {
-			std::fclose(old);
-			state = OldForeign;
-		}
-		if (state == OldOpened && !Remove_Old_File(TempFile, old)) {
-			Report("- failed to remove incomplete output file: %s.\n", TempFile);
-			return nullptr;
+		if (state == OldOpened) {
+			if (!Is_Leftover(old)) {
+				std::fclose(old);
+				state = OldForeign;
+			} else if (!Removed(Remove_Old_File(TempFile, old))) {
+				return nullptr;
+			}
 		}
 		if (state == OldHeld) {
 			Report("- temporary file in use by another run: %s.\n", TempFile);
@@ -190,13 +191,13 @@ int Write_S19_File(void)
 	ok = ok && std::fflush(out) == 0;
 	if (std::fclose(out) != 0 || !ok) {
 		Report("- failed to write output file: %s.\n", OutputFile);
-		Remove_Temp_File();
+		Removed(Discard_New_File(TempFile));
 		return -1;
 	}
 	// Only a whole file takes the block name: the name holds the new file or, until now, the old one.
 	if (!Replace_File(TempFile, OutputFile)) {
 		Report("- failed to open output file: %s.\n", OutputFile);
-		Remove_Temp_File();
+		Removed(Discard_New_File(TempFile));
 		return -1;
 	}
 

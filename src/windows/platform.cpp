@@ -133,19 +133,16 @@ FILE *Create_New_File(const char *name)
 	if (file == INVALID_HANDLE_VALUE)
 		return nullptr;
 	HANDLE hold;
-	FILE *stream = nullptr;
 	if (DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(), &hold, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-		stream = Stream(file, _O_WRONLY | _O_BINARY, "wb");
+		FILE *stream = Stream(file, _O_WRONLY | _O_BINARY, "wb");
 		if (stream != nullptr) {
 			NewFile = hold;
 			return stream;
 		}
-		DeleteFileA(name);
-		CloseHandle(hold);
-	} else {
-		DeleteFileA(name);
-		CloseHandle(file);
+		file = hold; // Stream has closed the other
 	}
+	DeleteFileA(name);
+	CloseHandle(file);
 	return nullptr;
 }
 
