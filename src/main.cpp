@@ -29,6 +29,7 @@ static void Swap_Words(void)
 int main(int argc, char *argv[])
 {
 	Catch_Signals();
+	Start_Console();
 	SectorNumber = 0;
 	Swap = 0;
 	InputFile = nullptr;
@@ -42,7 +43,7 @@ int main(int argc, char *argv[])
 		return -1;
 	}
 	Set_S19_Extension();
-	std::printf(Swap != 0 ? "  -> input file  = %s  Intel->Motorola\n" : "  -> input file  = %s\n", InputFile);
+	Console(Swap != 0 ? "  -> input file  = %s  Intel->Motorola\n" : "  -> input file  = %s\n", InputFile);
 
 	// Opening a FIFO waits for its writer: a stop before the open or during it ends the run.
 	if (Stopped())
@@ -51,6 +52,11 @@ int main(int argc, char *argv[])
 	if (in == nullptr) {
 		if (!Stopped())
 			Report("- failed to open input file: %s.\n", InputFile);
+		return -1;
+	}
+	// A second run on the image, with other options perhaps, would rename its block files over this one's.
+	if (!Hold_Input(in)) {
+		Report("- input file in use by another run: %s.\n", InputFile);
 		return -1;
 	}
 	bool more = true;

@@ -29,22 +29,36 @@ void Set_S19_Extension(void);
 int Write_S19_File(void);
 int Get_Next_S19_Extension(void);
 
-// messages (report.cpp): "- " and a line end, on standard error after the console lines printed so far
+// messages and console lines (report.cpp)
+// Message: "- " and a line end, on standard error after the console lines printed so far.
 void Report(const char *format, ...);
+// Gives standard output a buffer that holds any console line whole; called before anything is printed.
+void Start_Console(void);
+// Prints one console line in one write, so that a stop or a reader that quits never leaves half of one.
+void Console(const char *format, ...);
 
 // What each platform provides: posix/platform.cpp or windows/platform.cpp.
-// Catches the stop signals that the caller doesn't ignore; after one, no read, write or open waits on.
+// Catches the stop signals that the caller doesn't ignore; after one, a wait that can be cut short ends soon.
 void Catch_Signals(void);
 // True once a stop signal has come.
 bool Stop_Requested(void);
+// Holds the open image as this run's until the run ends; false where another run holds it.
+bool Hold_Input(FILE *in);
 // True when both names lead to one file, through any link.
 bool Same_File(const char *a, const char *b);
-// A new file at name, never through a link, held as this run's until replaced or discarded; else nullptr.
+// A new file at name, never through a link, held as this run's until released; else nullptr.
 FILE *Create_New_File(const char *name);
-// Gives the new file the name to in one step, with the permissions of what it replaces; the hold ends.
+// Gives the new file the permissions of the block file at name; false where that one is more private and
+// its permissions can't be given.
+bool Keep_Mode(const char *name);
+// True while name leads to the new file.
+bool Is_New_File(const char *name);
+// Gives the new file the name to in one step; the hold stays.
 bool Replace_File(const char *from, const char *to);
-// Removes the new file and ends the hold; false where it stays on disk.
+// Removes the new file where name still leads to it, and ends the hold; false where it stays on disk.
 bool Discard_New_File(const char *name);
+// Ends the hold on the new file.
+void Release_New_File(void);
 // What Open_Old_File finds: nothing, a file it opened, one that another run holds, something else, or an error.
 enum { OldGone, OldOpened, OldHeld, OldForeign, OldFailed };
 // Opens and holds what is at name where it is a plain file with one name that no other run holds.

@@ -194,15 +194,34 @@ int Write_S19_File(void)
 		Removed(Discard_New_File(TempFile));
 		return -1;
 	}
+	// A block file written in place kept its permissions: a private one stays private.
+	if (!Keep_Mode(OutputFile)) {
+		Report("- failed to keep the permissions of output file: %s.\n", OutputFile);
+		Removed(Discard_New_File(TempFile));
+		return -1;
+	}
+	// A run that can't see this one's hold (another view of the folder, another kind of lock) may have
+	// taken the file for a leftover: what stands at the temporary name now is not this run's to move.
+	if (!Is_New_File(TempFile)) {
+		Release_New_File();
+		Report("- temporary file taken by another program: %s.\n", TempFile);
+		return -1;
+	}
 	// Only a whole file takes the block name: the name holds the new file or, until now, the old one.
 	if (!Replace_File(TempFile, OutputFile)) {
 		Report("- failed to open output file: %s.\n", OutputFile);
 		Removed(Discard_New_File(TempFile));
 		return -1;
 	}
-
+	// Listed only while the name leads to this run's file, and not one that another program put there since.
+	bool own = Is_New_File(OutputFile);
+	Release_New_File();
+	if (!own) {
+		Report("- output file replaced by another program: %s.\n", OutputFile);
+		return -1;
+	}
 	// The console line comes only once the file is complete.
-	std::printf("  -> output file = %s   SAVE 2300 %.4X %.8X\n", OutputFile,
-	            static_cast<unsigned>(LoadAddress + numRead - 1), static_cast<unsigned>(SectorNumber));
+	Console("  -> output file = %s   SAVE 2300 %.4X %.8X\n", OutputFile,
+	        static_cast<unsigned>(LoadAddress + numRead - 1), static_cast<unsigned>(SectorNumber));
 	return 0;
 }

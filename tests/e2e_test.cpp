@@ -81,10 +81,12 @@ protected:
 	// sink: where standard output goes instead of being captured.
 	Result Exec(const std::vector<std::string> &args, const std::string &shell = "", const std::string &sink = "")
 	{
-		std::string cmd = "cd " + Quote(dir) + " && " + shell + " " + Runner + " " + Quote(Exe);
+		// No process that a row leaves behind holds the test's own streams; a rival run appends to err.
+		std::string cmd = "exec </dev/null >/dev/null 2>&1; cd " + Quote(dir) + " || exit 99; " + shell + " " + Runner + " " +
+		                  Quote(Exe);
 		for (const auto &a : args)
 			cmd += " " + Quote(a);
-		cmd += " >" + Quote(sink.empty() ? "out" : sink) + " 2>err </dev/null";
+		cmd += " >" + Quote(sink.empty() ? "out" : sink) + " 2>>err";
 		int status = std::system(cmd.c_str());
 		// The tool exits with 0 or 255: a 1 with nothing said is the runner (wine) failing to start it, seen
 		// once in some 60 runs of the Windows suite. That start is tried once more.
@@ -226,46 +228,87 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 	const std::string interrupt = "mkfifo fifo; { cat in.bin; i=0; until [ -s fifo.A0.S19 ] || [ $i = 1000 ]; do "
 	                              "sleep 0.01; i=$((i+1)); done; kill -INT $$; sleep 0.5; kill -INT $$; } "
 	                              ">fifo 2>/dev/null & exec";
-	const std::string stall = "mkfifo fifo; { cat in.bin; sleep 3; } >fifo 2>/dev/null & "
-	                          "exec timeout --preserve-status -k1 1";
-	// ...and with standard output a full pipe that nobody reads: the console lines must not hold up the stop.
-	const std::string unread = stall + " perl -MFcntl -e 'BEGIN { $^F = 9 } pipe(R, W); fcntl(W, F_SETFL, O_NONBLOCK); "
-	                                   "1 while syswrite W, \"x\"; fcntl(W, F_SETFL, 0); open STDOUT, \">&W\"; exec @ARGV'";
-	// No wait for a FIFO's writer outlasts a stop; a signal ignored at the start (nohup) stays ignored.
-	const std::string no_writer = "mkfifo fifo; exec timeout --preserve-status -k1 0.5";
+	// A stop once the first block file is there, while the writer stalls: timeout passes the SIGTERM on and
+	// ends the tool 1 s later unless it has ended.
+	const std::string stall = "mkfifo fifo; { cat in.bin; i=0; until [ -s fifo.A0.S19 ] || [ $i = 1000 ]; do "
+	                          "sleep 0.01; i=$((i+1)); done; kill -TERM $$; sleep 3; } >fifo & "
+	                          "exec timeout --preserve-status -k1 30";
+	// ...and with both streams a pipe that nobody reads, with room for the input line alone: neither the console
+	// lines nor the message hold up the stop, and the reader gets whole lines only. The caller's mask may block
+	// SIGALRM.
+	auto unread = [&](const std::string &mask) {
+		return stall + " perl -MPOSIX -e 'pipe(R, W); fcntl(W, 1031, 4096) or die; syswrite W, \"x\" x 4066; "
+		       "unless ($p = fork) { " + mask + " open STDOUT, \">&W\"; open STDERR, \">&W\"; exec @ARGV } $SIG{TERM} = \"IGNORE\"; close W; "
+		       "waitpid $p, 0; $s = $?; fcntl(R, F_SETFL, O_NONBLOCK); sysread R, $got, 65536; $got =~ s/^x+//; "
+		       "print $got; exit($s >> 8 || 128 + ($s & 127))'";
+	};
+	const std::string alarm_blocked = "sigprocmask(SIG_BLOCK, POSIX::SigSet->new(SIGALRM));";
+	// No wait for a FIFO's writer outlasts a stop, here once the input line is out; a signal ignored at the
+	// start (nohup) stays ignored.
+	const std::string no_writer = "mkfifo fifo; { i=0; until [ -s out ] || [ $i = 1000 ]; do sleep 0.01; "
+	                              "i=$((i+1)); done; kill -TERM $$; } & exec timeout --preserve-status -k1 30";
 	const std::string hang_up = "mkfifo fifo; { cat in.bin; i=0; until [ -s fifo.A0.S19 ] || [ $i = 1000 ]; do "
 	                            "sleep 0.01; i=$((i+1)); done; kill -HUP $$; sleep 0.1; } >fifo 2>/dev/null & exec nohup";
 	// strace fails a system call or sends a signal at one (LeakSanitizer can't run under it).
-	const std::string strace = "env ASAN_OPTIONS=detect_leaks=0 strace -f -qqq -o /dev/null";
+	auto strace_to = [](const std::string &log) {
+		return "env ASAN_OPTIONS=detect_leaks=0 strace -f --quiet=all -o " + log;
+	};
+	const std::string strace = strace_to("/dev/null");
+	// The run stops at the when-th of calls on its temporary file, with fault injected there too; then, as if
+	// another program came in that instant, action runs, and the run goes on. A rival run's messages join err.
+	const std::string tool = Quote(Exe), temp = " -P in.bin.A0.tmp -P \"$PWD/in.bin.A0.tmp\"";
+	auto held_at = [&](const std::string &calls, int when, const std::string &action, const std::string &fault = "",
+	                   const std::string &more = "") {
+		return "{ i=0; until grep -qs 'stopped by SIGSTOP' trace || [ $i = 1000 ]; do sleep 0.01; i=$((i+1)); done; " +
+		       action + "; p=$(cut -d' ' -f1 trace | head -n 1); rm -f trace; kill -CONT $p; } & exec " +
+		       strace_to("trace") + temp + more + " -e inject=" + calls.substr(0, calls.find(',')) + fault +
+		       ":signal=SIGSTOP:when=" + std::to_string(when) + " -e trace=" + calls;
+	};
+	const std::string rival = " >/dev/null 2>>err";
 	// A cut-short temporary file that can't be removed: removals fail as in a read-only folder.
 	const std::string no_removal = "echo old >in.bin.A0.S19; ulimit -f 40; " + strace +
 	                               " -e trace=unlink,unlinkat -e inject=unlink,unlinkat:error=EACCES";
-	// An old block file's permissions pass to the new one; under wine the read-only attribute alone.
-	auto keeps_mode = [](const std::string &mode) {
+	// An old block file's permissions pass to the new one, or the block fails; under wine the read-only
+	// attribute alone passes, whatever the umask.
+	auto keeps_mode = [](const std::string &mode, const std::string &run = "") {
 		return "echo old >in.bin.A0.S19; chmod " + mode + " in.bin.A0.S19; exec sh -c '\"$@\"; s=$?; m=$(stat -c %a "
-		       "in.bin.A0.S19); [ $m = " + mode + " ] || echo \"- mode $m\" >&2; exit $s' sh";
+		       "in.bin.A0.S19); [ $m = " + mode + " ] || [ " + (Windows ? "-z \"$(find in.bin.A0.S19 -perm /222)\"" : "") +
+		       " ] || echo \"- mode $m\" >&2; exit $s' sh " + run;
 	};
-	// What stands at a temporary name: a file of the user's, a killed run's leftover, one that another run
-	// holds, a FIFO. A folder and links are made by the setup.
+	// What stands at a temporary name: a file of the user's, a killed run's leftover (empty, or the start of a
+	// block file and no longer than a whole one), one that another run holds, a FIFO. A folder and links are
+	// made by the setup.
 	const std::string users_file = "echo notes >in.bin.A0.tmp;", leftover = "printf S1 >in.bin.A0.tmp;";
-	const std::string held = "printf S1 >in.bin.A0.tmp; exec flock in.bin.A0.tmp", fifo_at_temp = "mkfifo in.bin.A0.tmp;";
+	const std::string empty_leftover = ": >in.bin.A0.tmp;", too_long = "{ printf S1; head -c 77835 /dev/zero; } >in.bin.A0.tmp;";
+	const std::string held = "printf S1 >in.bin.A0.tmp; exec timeout -s KILL 5 flock in.bin.A0.tmp";
+	const std::string fifo_at_temp = "mkfifo in.bin.A0.tmp;";
 	const std::string taken = "- temporary file name taken, left as it is: in.bin.A0.tmp.\n";
 	// A file system that takes no locks.
 	const std::string no_locks = strace + " -e trace=flock -e inject=flock:error=ENOLCK";
 	// A folder that takes no new file, even from root.
 	const std::string unwritable = "chmod 555 .; exec $(test $(id -u) != 0 || echo setpriv --bounding-set=-dac_override)";
-	// A stop that comes while the input line is printed, just before the FIFO is opened: a wait for its writer
-	// must not outlast it.
-	const std::string stop_before_open = "mkfifo fifo; exec timeout -s KILL 3 " + strace +
-	                                     " -P \"$PWD/out\" -e inject=newfstatat,fstat:signal=SIGINT";
-	// The caller shares standard output's pipe and still has it blocking after a stop, here one cut off by a
-	// kill as its message is written.
-	const std::string shared_pipe = stall.substr(0, stall.find("exec")) + "exec perl -MFcntl -e 'pipe(R, W); "
-	    "unless (fork) { open STDOUT, \">&W\"; exec @ARGV } wait; print STDERR \"- left non-blocking\\n\" if "
-	    "fcntl(W, F_GETFL, 0) & O_NONBLOCK; exit($? >> 8 || 128 + ($? & 127))' timeout -s INT 0.5 " +
-	    strace + " -P \"$PWD/err\" -e inject=write:signal=SIGKILL";
+	// A stop that comes as the input line is printed, just before the FIFO is opened: the image is not opened.
+	const std::string stop_before_open = "mkfifo fifo; exec timeout -s KILL 3 " + strace + " -P \"$PWD/out\" -P fifo "
+	                                     "-e trace=write,openat -e inject=write:signal=SIGINT -e inject=openat:signal=SIGKILL";
+	// Stops at every message and console line: the second must not end the tool by the default action.
+	const std::string stops = strace + " -P \"$PWD/out\" -P \"$PWD/err\" -e trace=write -e inject=write:signal=SIGINT";
+	// A write that a stop cuts short: the block's, and the last console line's, which is not output lost.
+	const std::string stop_in_block = strace + temp + " -e trace=write -e inject=write:error=EINTR:signal=SIGINT";
+	const std::string stop_in_line = strace + " -P \"$PWD/out\" -e trace=write -e inject=write:error=EINTR:signal=SIGINT:when=3";
+	// The caller's timer ends the tool as it would any program: SIGALRM is the tool's only after a stop.
+	const std::string callers_alarm = "exec " + strace + " -P \"$PWD/out\" -e trace=write -e inject=write:signal=SIGALRM";
+	// The caller shares standard output's pipe and still has it blocking after a stop, here one that comes once
+	// the first block file is there and is cut off by a kill as its message is written.
+	const std::string shared_pipe = "mkfifo fifo; { cat in.bin; sleep 3; } >fifo & exec perl -MFcntl -e "
+	    "'pipe(R, W); unless ($p = fork) { open STDOUT, \">&W\"; exec @ARGV } for (1..1000) { last if -s "
+	    "\"fifo.A0.S19\"; select undef, undef, undef, 0.01 } open C, \"/proc/$p/task/$p/children\"; kill INT => split "
+	    "\" \", <C>; wait; print STDERR \"- left non-blocking\\n\" if fcntl(W, F_GETFL, 0) & O_NONBLOCK; "
+	    "exit($? >> 8 || 128 + ($? & 127))' " + strace + " -P \"$PWD/err\" -e inject=write:signal=SIGKILL";
 	const std::string notes_text = "S1 notes\n";
 	const std::string interrupted = "- interrupted: the block files written so far are complete.\n";
+	const std::string two_blocks_upper = "  -> input file  = IN.BIN\n"
+	                                     "  -> output file = IN.BIN.A0.S19   SAVE 2300 A2FF 00000000\n"
+	                                     "  -> output file = IN.BIN.A1.S19   SAVE 2300 3F3F 00000040\n";
 	const std::string first_block = "  -> input file  = in.bin\n"
 	                                "  -> output file = in.bin.A0.S19   SAVE 2300 A2FF 00000000\n";
 	const struct {
@@ -305,8 +348,19 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		{{"-fin.bin"}, "in.bin.A0.S19>notes", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19 notes", 0},
 		{{"-fin.bin"}, "", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19", 0, keeps_mode("444")},
 		{{"-fin.bin"}, "", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19", 0, keeps_mode("600"), false},
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- failed to keep the permissions of output file: in.bin.A0.S19.\n",
+		 "in.bin.A0.S19", 255, keeps_mode("600", strace + " -e trace=fchmod -e inject=fchmod:error=EPERM"), false},
 		// Only a killed run's leftover at a temporary name is removed; anything else is kept and named.
 		{{"-fin.bin"}, "", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19", 0, leftover},
+		{{"-fin.bin"}, "", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19", 0, empty_leftover},
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", taken, "in.bin.A0.tmp", 255, too_long},
+		// A link's target that differs in letter case alone is not the name's own file, not even under wine.
+		{{"-fin.bin"}, "in.bin.A0.tmp>In.bin.A0.tmp", "  -> input file  = in.bin\n", taken,
+		 "In.bin.A0.tmp in.bin.A0.tmp", 255},
+		// On Windows a leftover is the name's own in any letter case, as the user may type the image's name.
+		{{"-fIN.BIN"}, "", Windows ? two_blocks_upper : "  -> input file  = IN.BIN\n",
+		 Windows ? "" : "- failed to open input file: IN.BIN.\n",
+		 Windows ? "IN.BIN.A0.S19 IN.BIN.A1.S19" : "in.bin.A0.tmp", Windows ? 0 : 255, leftover},
 		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", taken, "in.bin.A0.tmp", 255, users_file},
 		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", taken, "in.bin.A0.tmp", 255, fifo_at_temp},
 		{{"-fin.bin"}, "in.bin.A0.tmp/", "  -> input file  = in.bin\n", taken, "in.bin.A0.tmp", 255},
@@ -315,6 +369,32 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- temporary file in use by another run: in.bin.A0.tmp.\n",
 		 "in.bin.A0.tmp", 255, held, false}, // Windows tells a held file by its sharing, not by flock
 		{{"-fin.bin"}, "", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19", 0, no_locks, false},
+		// One run per image: a second one ends before it writes, whatever its options. A run on another image at
+		// the same name, or a view of the folder that doesn't show the locks, meets the run's files held or sees
+		// them gone.
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- input file in use by another run: in.bin.\n", "", 255,
+		 "exec flock in.bin", false}, // the .exe's lock is not flock's
+		{{"-fin.bin"}, "", two_blocks, "- input file in use by another run: in.bin.\n", "in.bin.A0.S19 in.bin.A1.S19",
+		 0, held_at("write", 1, tool + " -i -s100 -fin.bin" + rival), false}, // strace: not under wine
+		{{"-fin.bin"}, "", two_blocks, "- temporary file in use by another run: in.bin.A0.tmp.\n",
+		 "in.bin.A0.S19 in.bin.A1.S19 in.old", 0,
+		 held_at("write", 1, "mv in.bin in.old; cp in.old in.bin; " + tool + " -i -fin.bin" + rival), false},
+		{{"-fin.bin"}, "", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19", 0, held_at("flock", 1, "rm in.bin.A0.tmp"),
+		 false},
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- temporary file taken by another program: in.bin.A0.tmp.\n",
+		 "in.bin.A0.tmp moved", 255, held_at("write", 1, "mv in.bin.A0.tmp moved; echo theirs >in.bin.A0.tmp"), false},
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- output file replaced by another program: in.bin.A0.S19.\n",
+		 "in.bin.A0.S19", 255, held_at("rename", 1, "echo old >x; mv x in.bin.A0.S19"), false},
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- failed to write output file: in.bin.A0.S19.\n", "", 255,
+		 held_at("write", 1, "rm in.bin.A0.tmp", ":error=ENOSPC"), false},
+		// A leftover that its run renames, or that gains a name, as it is judged; one swapped for a link.
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", taken, "in.bin.A0.tmp moved", 255,
+		 leftover + held_at("flock", 1, "mv in.bin.A0.tmp moved; echo notes >in.bin.A0.tmp"), false},
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", taken, "in.bin.A0.tmp other", 255,
+		 leftover + held_at("flock", 1, "ln in.bin.A0.tmp other"), false},
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", taken, "in.bin.A0.tmp moved notes", 255,
+		 leftover + "echo S1 >notes; " + held_at("newfstatat,flock", 2, "mv in.bin.A0.tmp moved; ln -s notes in.bin.A0.tmp",
+		 "", " -P \"$PWD/notes\" -e inject=flock:signal=SIGKILL"), false},
 		// wine creates files in its server, which keeps root's rights.
 		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- failed to open output file: in.bin.A0.tmp.\n", "", 255,
 		 unwritable, false},
@@ -330,9 +410,15 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		// which ends the tool on Windows, changes nothing under wine 8.
 		{{"-ffifo"}, "", "  -> input file  = fifo\n  -> output file = fifo.A0.S19   SAVE 2300 A2FF 00000000\n",
 		 interrupted, "fifo fifo.A0.S19", 255, stall, false},
-		{{"-ffifo"}, "", "", interrupted, "fifo fifo.A0.S19", 255, unread, false},
+		{{"-ffifo"}, "", "  -> input file  = fifo\n", "", "fifo fifo.A0.S19", 255, unread(""), false},
+		{{"-ffifo"}, "", "  -> input file  = fifo\n", "", "fifo fifo.A0.S19", 255, unread(alarm_blocked), false},
 		{{"-ffifo"}, "", "  -> input file  = fifo\n", interrupted, "fifo", 255, no_writer, false},
 		{{"-ffifo"}, "", "  -> input file  = fifo\n", interrupted, "fifo", 255, stop_before_open, false},
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", interrupted, "", 255, stops, false},
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- failed to write output file: in.bin.A0.S19.\n" + interrupted,
+		 "", 255, stop_in_block, false},
+		{{"-fin.bin"}, "", first_block, interrupted, "in.bin.A0.S19 in.bin.A1.S19", 255, stop_in_line, false},
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "", "", -1, callers_alarm, false},
 		{{"-ffifo"}, "", "", "", "fifo fifo.A0.S19", 137, shared_pipe, false},
 		{{"-ffifo"}, "", "  -> input file  = fifo\n  -> output file = fifo.A0.S19   SAVE 2300 A2FF 00000000\n"
 		 "  -> output file = fifo.A1.S19   SAVE 2300 3F3F 00000040\n", "", "fifo fifo.A0.S19 fifo.A1.S19", 0, hang_up},
@@ -392,6 +478,7 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 				continue;
 			std::size_t block = static_cast<std::size_t>((f[f.size() - 6] - 'A') * 10 + f[f.size() - 5] - '0');
 			EXPECT_EQ(Decode_Block_File(Slurp(dir / f), data), "") << f;
+			EXPECT_EQ(fs::status(dir / f).permissions() & fs::perms::owner_exec, fs::perms::none) << f << " took a link's mode";
 			EXPECT_TRUE(data == image.substr(std::min(block * 32768, image.size()), 32768)) << f << " holds another block";
 		}
 		EXPECT_EQ(left, c.left);

@@ -1,5 +1,6 @@
-// POSIX: stop signals and the timer that ends any wait after one; new files locked as one run's own from
-// their creation until they have their block names; what stands at a name, judged without following it.
+// POSIX: stop signals and the timer that ends any wait after one; the image and new files locked as one run's
+// own, the new files from their creation until they have their block names; what stands at a name, judged
+// without following it.
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -25,9 +26,11 @@ static void Tick(int) {}
 
 // After a stop a timer ticks until the run ends, so that a read, write or open that begins after the stop,
 // even in the instant after a check, ends at the next tick. The caller's descriptors keep their flags, and
-// SIGALRM is left as the caller set it until a stop.
-static void Interrupt(int)
+// SIGALRM is left as the caller set it until a stop. A mask inherited from the caller may block SIGALRM: the
+// code that the signal interrupted goes on with it unblocked.
+static void Interrupt(int, siginfo_t *, void *context)
 {
+	sigdelset(&static_cast<ucontext_t *>(context)->uc_sigmask, SIGALRM);
 	if (Interrupted)
 		return;
 	Interrupted = 1;
@@ -49,7 +52,8 @@ static void Catch_Stop(int sig)
 	struct sigaction old, stop = {};
 	if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN)
 		return;
-	stop.sa_handler = Interrupt;
+	stop.sa_sigaction = Interrupt;
+	stop.sa_flags = SA_SIGINFO;
 	sigemptyset(&stop.sa_mask);
 	sigaction(sig, &stop, nullptr);
 }
@@ -69,6 +73,24 @@ bool Stop_Requested(void)
 	return Interrupted != 0;
 }
 
+// The one way a file is held: never waiting, since a holder is another run that may go on for long.
+static bool Lock(int fd)
+{
+	return flock(fd, LOCK_EX | LOCK_NB) == 0;
+}
+
+// A file system that takes no locks lets the run go on unlocked (ENOLCK, EOPNOTSUPP, and EBADF where an
+// NFS-like mount takes them only on files open for writing).
+static bool Held_Elsewhere(void)
+{
+	return errno == EWOULDBLOCK || errno == EINTR;
+}
+
+bool Hold_Input(FILE *in)
+{
+	return Lock(fileno(in)) || !Held_Elsewhere();
+}
+
 static bool Same_Inode(const struct stat &one, const struct stat &other)
 {
 	return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
@@ -81,12 +103,18 @@ bool Same_File(const char *a, const char *b)
 	return stat(a, &one) == 0 && stat(b, &other) == 0 && Same_Inode(one, other);
 }
 
+// True while name is the open file fd itself, not a link to it.
+static bool Is_At(const char *name, int fd, struct stat &open)
+{
+	struct stat named;
+	return fstat(fd, &open) == 0 && lstat(name, &named) == 0 && Same_Inode(open, named);
+}
+
 // True while name is the open file fd, a plain file with no other name.
 static bool Still_At(const char *name, int fd)
 {
-	struct stat open, named;
-	return fstat(fd, &open) == 0 && lstat(name, &named) == 0 && Same_Inode(open, named) && S_ISREG(open.st_mode) &&
-	       open.st_nlink == 1;
+	struct stat open;
+	return Is_At(name, fd, open) && S_ISREG(open.st_mode) && open.st_nlink == 1;
 }
 
 FILE *Create_New_File(const char *name)
@@ -95,11 +123,10 @@ FILE *Create_New_File(const char *name)
 	if (fd < 0)
 		return nullptr;
 	// Still at its name once locked: a run that took it for a leftover in the instant before may have removed
-	// it, which only a run that holds the lock does. A file system that takes no locks lets the run go on
-	// unlocked; there a leftover is never taken for stale.
+	// it, which only a run that holds the lock does. Where the file system takes no locks, a leftover is
+	// never taken for stale.
 	struct stat made;
-	bool ours = (flock(fd, LOCK_EX | LOCK_NB) == 0 || (errno != EWOULDBLOCK && errno != EINTR)) &&
-	            fstat(fd, &made) == 0 && made.st_nlink == 1;
+	bool ours = (Lock(fd) || !Held_Elsewhere()) && fstat(fd, &made) == 0 && made.st_nlink == 1;
 	// The stream writes through a copy of the descriptor, so that the lock outlasts its fclose.
 	int copy = ours ? dup(fd) : -1;
 	FILE *file = copy < 0 ? nullptr : fdopen(copy, "wb");
@@ -116,27 +143,40 @@ FILE *Create_New_File(const char *name)
 	return nullptr;
 }
 
-static void Release_New_File(void)
+bool Keep_Mode(const char *name)
+{
+	// A link, or nothing, at the name has no permissions to pass on: the new file keeps the umask's.
+	struct stat old;
+	if (lstat(name, &old) != 0)
+		return errno == ENOENT;
+	mode_t mode = old.st_mode & 0777;
+	if (!S_ISREG(old.st_mode) || mode == NewMode)
+		return true;
+	// Refused, it matters only where the new file would let more people in than the old one did.
+	return fchmod(NewFile, mode) == 0 || (NewMode & ~mode) == 0;
+}
+
+bool Is_New_File(const char *name)
+{
+	struct stat open;
+	return Is_At(name, NewFile, open);
+}
+
+bool Replace_File(const char *from, const char *to)
+{
+	return std::rename(from, to) == 0;
+}
+
+void Release_New_File(void)
 {
 	close(NewFile);
 	NewFile = -1;
 }
 
-bool Replace_File(const char *from, const char *to)
-{
-	// A block file written in place kept its permissions: a private one stays private.
-	struct stat old;
-	if (lstat(to, &old) == 0 && S_ISREG(old.st_mode) && (old.st_mode & 0777) != NewMode)
-		(void)fchmod(NewFile, old.st_mode & 0777);
-	if (std::rename(from, to) != 0)
-		return false; // still held, until it is removed
-	Release_New_File();
-	return true;
-}
-
+// A name that no longer leads to the new file is another's now, or nothing: the new file is gone from it.
 bool Discard_New_File(const char *name)
 {
-	bool gone = unlink(name) == 0;
+	bool gone = !Is_New_File(name) || unlink(name) == 0 || errno == ENOENT;
 	Release_New_File();
 	return gone;
 }
@@ -153,7 +193,7 @@ int Open_Old_File(const char *name, FILE **old)
 	if (fd < 0)
 		return errno == ENOENT ? OldGone : errno == ELOOP ? OldForeign : OldFailed;
 	int state = OldOpened;
-	if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+	if (!Lock(fd))
 		state = errno == EWOULDBLOCK ? OldHeld : OldFailed;
 	else if (!Still_At(name, fd))
 		state = OldGone; // renamed or removed by its run meanwhile: whatever is there now is judged again
@@ -166,7 +206,7 @@ int Open_Old_File(const char *name, FILE **old)
 
 bool Remove_Old_File(const char *name, FILE *old)
 {
-	bool gone = unlink(name) == 0;
+	bool gone = unlink(name) == 0 || errno == ENOENT;
 	std::fclose(old);
 	return gone;
 }

@@ -1,5 +1,6 @@
 // Windows: the runtime's wildcard expansion, a UTF-8 console while names are UTF-8, Ctrl+C and Ctrl+Break,
-// the test of two names for one file, and new files that no other run can open until they have their names.
+// the test of two names for one file, the image held as one run's, and new files that no other run can open
+// until they have their names.
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -25,6 +26,8 @@ int _dowildcard = -1;
 static volatile std::sig_atomic_t Interrupted;
 // The new file's handle, which keeps other runs from opening it; INVALID_HANDLE_VALUE when there is none.
 static HANDLE NewFile = INVALID_HANDLE_VALUE;
+// The new file's volume and index, read when it is made: wine forgets the volume of a handle once renamed.
+static BY_HANDLE_FILE_INFORMATION NewId;
 // Room for any path that GetFinalPathNameByHandleW gives.
 static const DWORD FinalPathSize = 32768;
 // The console's code page before the run, given back at its end.
@@ -90,6 +93,26 @@ bool Stop_Requested(void)
 	return Interrupted != 0;
 }
 
+// A byte far past the end of any image: locked, it keeps other runs out and no reader of the image feels it.
+static const DWORD HoldOffsetHigh = 0x7FFFFFFF, HoldOffsetLow = 0xFFFFFFFE;
+
+bool Hold_Input(FILE *in)
+{
+	OVERLAPPED at = {};
+	at.Offset = HoldOffsetLow;
+	at.OffsetHigh = HoldOffsetHigh;
+	HANDLE image = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(in)));
+	// A pipe, a device or a file system that takes no locks lets the run go on unheld.
+	return LockFileEx(image, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) ||
+	       GetLastError() != ERROR_LOCK_VIOLATION;
+}
+
+static bool Same_Id(const BY_HANDLE_FILE_INFORMATION &one, const BY_HANDLE_FILE_INFORMATION &other)
+{
+	return one.dwVolumeSerialNumber == other.dwVolumeSerialNumber && one.nFileIndexHigh == other.nFileIndexHigh &&
+	       one.nFileIndexLow == other.nFileIndexLow;
+}
+
 // Windows' stat has no inode numbers: a file is told by its volume and index, which links and junctions
 // share. The names are read in the ANSI code page, as fopen reads them.
 bool Same_File(const char *a, const char *b)
@@ -106,8 +129,7 @@ bool Same_File(const char *a, const char *b)
 		if (!known)
 			return false;
 	}
-	return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
-	       info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+	return Same_Id(info[0], info[1]);
 }
 
 // A stream on handle, which it closes; nullptr, with the handle closed, where the runtime has none to give.
@@ -124,16 +146,25 @@ static FILE *Stream(HANDLE handle, int flags, const char *mode)
 	return file;
 }
 
+// Removed through the handle that was judged or made, never by its name, which may lead elsewhere now.
+static bool Remove_Through(HANDLE file)
+{
+	FILE_DISPOSITION_INFO gone = {TRUE};
+	return SetFileInformationByHandle(file, FileDispositionInfo, &gone, sizeof gone);
+}
+
 FILE *Create_New_File(const char *name)
 {
 	// Shared for the rename but not for writing: Open_Old_File, which wants no other writer, is refused while
 	// this run holds the file. A second handle keeps that hold past the stream's fclose.
-	HANDLE file = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+	// DELETE: a new file that fails is removed through the hold, never by a name that may be another's now.
+	HANDLE file = CreateFileA(name, GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
 	                          FILE_ATTRIBUTE_NORMAL, nullptr);
 	if (file == INVALID_HANDLE_VALUE)
 		return nullptr;
 	HANDLE hold;
-	if (DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(), &hold, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+	if (GetFileInformationByHandle(file, &NewId) &&
+	    DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(), &hold, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
 		FILE *stream = Stream(file, _O_WRONLY | _O_BINARY, "wb");
 		if (stream != nullptr) {
 			NewFile = hold;
@@ -141,15 +172,34 @@ FILE *Create_New_File(const char *name)
 		}
 		file = hold; // Stream has closed the other
 	}
-	DeleteFileA(name);
+	Remove_Through(file);
 	CloseHandle(file);
 	return nullptr;
 }
 
-static void Release_New_File(void)
+void Release_New_File(void)
 {
 	CloseHandle(NewFile);
 	NewFile = INVALID_HANDLE_VALUE;
+}
+
+// Permissions on Windows are the folder's, which the new file takes; the read-only attribute passes in
+// Replace_File.
+bool Keep_Mode(const char *)
+{
+	return true;
+}
+
+bool Is_New_File(const char *name)
+{
+	BY_HANDLE_FILE_INFORMATION named;
+	HANDLE file = CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+	                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+	if (file == INVALID_HANDLE_VALUE)
+		return false;
+	bool known = GetFileInformationByHandle(file, &named);
+	CloseHandle(file);
+	return known && Same_Id(NewId, named);
 }
 
 // Windows won't rename over a read-only file, as Unix's rename does: its attribute is cleared for the move
@@ -165,17 +215,14 @@ bool Replace_File(const char *from, const char *to)
 		if (!moved)
 			SetFileAttributesA(to, old);
 	}
-	if (!moved)
-		return false; // still held, until it is removed
-	if (read_only)
+	if (moved && read_only)
 		SetFileAttributesA(to, FILE_ATTRIBUTE_READONLY);
-	Release_New_File();
-	return true;
+	return moved;
 }
 
-bool Discard_New_File(const char *name)
+bool Discard_New_File(const char *)
 {
-	bool gone = DeleteFileA(name);
+	bool gone = Remove_Through(NewFile);
 	Release_New_File();
 	return gone;
 }
@@ -189,11 +236,12 @@ static bool Final_Path(HANDLE file, WCHAR *path)
 
 // True when the open file is the one that name names itself. wine opens a symbolic link of the Unix file
 // system as the file it leads to, which Windows doesn't tell from a plain file: the file's own path then
-// ends in another name, or in another folder.
+// ends in another name, or in another folder, if only in letter case. The name is compared as the folder
+// stores it, so that a name typed in another case still names its own file.
 static bool Is_Named(HANDLE file, const char *name)
 {
 	static char folder[OutputFileSize + 2];
-	static WCHAR expected[FinalPathSize], found[FinalPathSize];
+	static WCHAR wide[OutputFileSize], expected[FinalPathSize], found[FinalPathSize];
 	const char *last = name;
 	for (const char *p = name; *p != '\0'; p++)
 		if (*p == '\\' || *p == '/' || *p == ':')
@@ -206,12 +254,20 @@ static bool Is_Named(HANDLE file, const char *name)
 		return false;
 	bool known = Final_Path(parent, expected);
 	CloseHandle(parent);
-	std::size_t length = known ? std::wcslen(expected) : 0;
+	WIN32_FIND_DATAW entry;
+	HANDLE search = known && MultiByteToWideChar(CP_ACP, 0, name, -1, wide, OutputFileSize) > 0
+	                        ? FindFirstFileW(wide, &entry) : INVALID_HANDLE_VALUE;
+	if (search == INVALID_HANDLE_VALUE)
+		return false;
+	FindClose(search);
+	std::size_t length = std::wcslen(expected);
 	if (length > 0 && expected[length - 1] != L'\\')
 		expected[length++] = L'\\';
-	int room = static_cast<int>(FinalPathSize - length);
-	return known && MultiByteToWideChar(CP_ACP, 0, last, -1, expected + length, room) > 0 &&
-	       Final_Path(file, found) && CompareStringOrdinal(expected, -1, found, -1, TRUE) == CSTR_EQUAL;
+	std::size_t size = std::wcslen(entry.cFileName) + 1;
+	if (length + size > FinalPathSize)
+		return false;
+	std::memcpy(expected + length, entry.cFileName, size * sizeof(WCHAR));
+	return Final_Path(file, found) && CompareStringOrdinal(expected, -1, found, -1, FALSE) == CSTR_EQUAL;
 }
 
 int Open_Old_File(const char *name, FILE **old)
@@ -241,12 +297,9 @@ int Open_Old_File(const char *name, FILE **old)
 	return *old == nullptr ? OldFailed : OldOpened;
 }
 
-// Removed through the handle that was judged, never by its name, which a link could lead elsewhere.
 bool Remove_Old_File(const char *, FILE *old)
 {
-	FILE_DISPOSITION_INFO gone = {TRUE};
-	bool removed = SetFileInformationByHandle(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(old))),
-	                                          FileDispositionInfo, &gone, sizeof gone);
+	bool removed = Remove_Through(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(old))));
 	std::fclose(old);
 	return removed;
 }
