@@ -349,7 +349,7 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		{{"-fin.bin"}, "", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19", 0, keeps_mode("444")},
 		{{"-fin.bin"}, "", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19", 0, keeps_mode("600"), false},
 		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- failed to keep the permissions of output file: in.bin.A0.S19.\n",
-		 "in.bin.A0.S19", 255, keeps_mode("600", strace + " -e trace=fchmod -e inject=fchmod:error=EPERM"), false},
+		 "in.bin.A0.S19", 255, keeps_mode("400", strace + " -e trace=fchmod -e inject=fchmod:error=EPERM"), false},
 		// Only a killed run's leftover at a temporary name is removed; anything else is kept and named.
 		{{"-fin.bin"}, "", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19", 0, leftover},
 		{{"-fin.bin"}, "", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19", 0, empty_leftover},
