@@ -22,6 +22,10 @@ endif()
 
 if(CPACK_GENERATOR STREQUAL "DEB")
   set(components tool docs debian)
+  # dpkg-shlibdeps looks for the libraries of the architecture it is told, by default the machine's own.
+  if(CPACK_DEBIAN_PACKAGE_ARCHITECTURE)
+    set(ENV{DEB_HOST_ARCH} ${CPACK_DEBIAN_PACKAGE_ARCHITECTURE})
+  endif()
   # Debian's changelog, made from CHANGELOG.md, names the maintainer: it is written with this cpack run's.
   if(NOT CPACK_DEBIAN_PACKAGE_MAINTAINER)
     set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CPACK_PACKAGE_CONTACT})

@@ -1,9 +1,9 @@
 # Builds and tests every configuration in turn: cmake -P cmake/CheckAll.cmake
 # It first makes sure the tools are there: on Debian or Ubuntu it installs the missing packages,
 # as root or through sudo; elsewhere it stops before building and says what to install.
-# The Windows build is tested with the native build's end-to-end tests, so the native one comes first.
+# The Windows and ARM builds are tested with the native build's end-to-end tests, so the native one comes first.
 set(source_dir ${CMAKE_CURRENT_LIST_DIR}/..)
-set(presets default windows sanitize fuzz)
+set(presets default windows sanitize fuzz linux-arm64 linux-armhf)
 
 # Every package the suite needs, each with a program, or a file pattern, that shows it is installed.
 set(needs
@@ -26,7 +26,13 @@ set(needs
   zip                  zip
   strace               strace
   perl                 perl
-  util-linux           setpriv)
+  util-linux           setpriv
+  g++-aarch64-linux-gnu   aarch64-linux-gnu-g++
+  g++-arm-linux-gnueabihf arm-linux-gnueabihf-g++
+  qemu-user-static        qemu-aarch64-static
+  # The ARM packages' dependencies are computed from those architectures' C libraries (Debian's multiarch).
+  libc6:arm64             /lib/aarch64-linux-gnu/libc.so.6
+  libc6:armhf             /lib/arm-linux-gnueabihf/libc.so.6)
 
 function(find_missing out)
   set(missing)
@@ -52,6 +58,15 @@ endfunction()
 find_missing(missing)
 if(missing)
   list(JOIN missing " " names)
+  set(how "  apt-get install ${names}\n")
+  foreach(package IN LISTS missing)
+    if(package MATCHES ":(.+)$")
+      string(PREPEND how "  dpkg --add-architecture ${CMAKE_MATCH_1}\n")
+    endif()
+  endforeach()
+  if(how MATCHES "dpkg")
+    string(REPLACE "  apt-get install" "  apt-get update\n  apt-get install" how "${how}")
+  endif()
   find_program(apt_get apt-get NO_CACHE)
   find_program(sudo sudo NO_CACHE)
   execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
@@ -61,10 +76,18 @@ if(missing)
     set(as_root ${sudo})
   else()
     message(FATAL_ERROR "the test suite needs packages that are missing; install them as root with:\n"
-                        "  apt-get install ${names}\n")
+                        "${how}")
   endif()
   message(STATUS "installing: ${names}")
-  execute_process(COMMAND ${as_root} ${apt_get} update RESULT_VARIABLE rc)
+  set(rc 0)
+  foreach(package IN LISTS missing)
+    if(rc EQUAL 0 AND package MATCHES ":(.+)$")
+      execute_process(COMMAND ${as_root} dpkg --add-architecture ${CMAKE_MATCH_1} RESULT_VARIABLE rc)
+    endif()
+  endforeach()
+  if(rc EQUAL 0)
+    execute_process(COMMAND ${as_root} ${apt_get} update RESULT_VARIABLE rc)
+  endif()
   if(rc EQUAL 0)
     execute_process(COMMAND ${as_root} env DEBIAN_FRONTEND=noninteractive ${apt_get} install -y ${missing}
                     RESULT_VARIABLE rc)
@@ -72,7 +95,7 @@ if(missing)
   find_missing(still_missing)
   if(NOT rc EQUAL 0 OR still_missing)
     message(FATAL_ERROR "installing the missing packages failed; install them as root with:\n"
-                        "  apt-get install ${names}\n")
+                        "${how}")
   endif()
 endif()
 
