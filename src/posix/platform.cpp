@@ -18,8 +18,8 @@
 static volatile std::sig_atomic_t Interrupted;
 // The new file's descriptor, whose lock keeps other runs from taking the file; -1 when there is none.
 static int NewFile = -1;
-// The new file's permission bits, as the umask gave them.
-static mode_t NewMode;
+// The new file as it was made: its device, inode and permission bits (as the umask gave them).
+static struct stat NewId;
 
 // A tick ends the wait it lands in, and nothing more.
 static void Tick(int) {}
@@ -103,18 +103,12 @@ bool Same_File(const char *a, const char *b)
 	return stat(a, &one) == 0 && stat(b, &other) == 0 && Same_Inode(one, other);
 }
 
-// True while name is the open file fd itself, not a link to it.
-static bool Is_At(const char *name, int fd, struct stat &open)
-{
-	struct stat named;
-	return fstat(fd, &open) == 0 && lstat(name, &named) == 0 && Same_Inode(open, named);
-}
-
 // True while name is the open file fd, a plain file with no other name.
 static bool Still_At(const char *name, int fd)
 {
-	struct stat open;
-	return Is_At(name, fd, open) && S_ISREG(open.st_mode) && open.st_nlink == 1;
+	struct stat open, named;
+	return fstat(fd, &open) == 0 && lstat(name, &named) == 0 && Same_Inode(open, named) && S_ISREG(open.st_mode) &&
+	       open.st_nlink == 1;
 }
 
 FILE *Create_New_File(const char *name)
@@ -132,7 +126,7 @@ FILE *Create_New_File(const char *name)
 	FILE *file = copy < 0 ? nullptr : fdopen(copy, "wb");
 	if (file != nullptr) {
 		NewFile = fd;
-		NewMode = made.st_mode & 0777;
+		NewId = made;
 		return file;
 	}
 	if (copy >= 0)
@@ -149,17 +143,19 @@ bool Keep_Mode(const char *name)
 	struct stat old;
 	if (lstat(name, &old) != 0)
 		return errno == ENOENT;
-	mode_t mode = old.st_mode & 0777;
-	if (!S_ISREG(old.st_mode) || mode == NewMode)
+	mode_t mode = old.st_mode & 0777, made = NewId.st_mode & 0777;
+	if (!S_ISREG(old.st_mode) || mode == made)
 		return true;
 	// Refused, it matters only where the new file would let more people in than the old one did.
-	return fchmod(NewFile, mode) == 0 || (NewMode & ~mode) == 0;
+	return fchmod(NewFile, mode) == 0 || (made & ~mode) == 0;
 }
 
+// Against the identity read when the file was made, not an fstat now: a FUSE view of the folder answers
+// that by the name, which another run may have given to its own file since.
 bool Is_New_File(const char *name)
 {
-	struct stat open;
-	return Is_At(name, NewFile, open);
+	struct stat named;
+	return lstat(name, &named) == 0 && Same_Inode(NewId, named);
 }
 
 bool Replace_File(const char *from, const char *to)
