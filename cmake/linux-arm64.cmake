@@ -1,15 +1,7 @@
-# Cross build of s19cut for arm64 Linux with Debian's aarch64-linux-gnu compiler, run under qemu-user.
-set(CMAKE_SYSTEM_NAME Linux)
+# Cross build of s19cut for 64-bit ARM Linux (Debian's arm64), run under qemu-user.
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
-set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
-set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(S19CUT_TRIPLET aarch64-linux-gnu)
+set(S19CUT_QEMU qemu-aarch64-static)
 # Debian's name for the architecture, which its packages carry.
 set(S19CUT_DEBIAN_ARCHITECTURE arm64)
-find_program(QEMU_PROGRAM qemu-aarch64-static)
-if(QEMU_PROGRAM)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${QEMU_PROGRAM})
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/LinuxCross.cmake)

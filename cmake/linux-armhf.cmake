@@ -1,15 +1,8 @@
-# Cross build of s19cut for armhf Linux with Debian's arm-linux-gnueabihf compiler, run under qemu-user.
-set(CMAKE_SYSTEM_NAME Linux)
+# Cross build of s19cut for 32-bit ARMv7 Linux with hardware floating point (Debian's armhf), run under
+# qemu-user. The processor is named as uname -m names it on such a machine.
 set(CMAKE_SYSTEM_PROCESSOR armv7l)
-set(CMAKE_CXX_COMPILER arm-linux-gnueabihf-g++)
-set(CMAKE_FIND_ROOT_PATH /usr/arm-linux-gnueabihf)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(S19CUT_TRIPLET arm-linux-gnueabihf)
+set(S19CUT_QEMU qemu-arm-static)
 # Debian's name for the architecture, which its packages carry.
 set(S19CUT_DEBIAN_ARCHITECTURE armhf)
-find_program(QEMU_PROGRAM qemu-arm-static)
-if(QEMU_PROGRAM)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${QEMU_PROGRAM})
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/LinuxCross.cmake)
