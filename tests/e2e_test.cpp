@@ -268,6 +268,9 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		       std::to_string(when) + " -e trace=" + calls + traced;
 	};
 	const std::string rival = " >/dev/null 2>>err";
+	// At the rename, which fails here, the new file must still be held.
+	const std::string unheld = "perl -MFcntl=:flock -e 'open F, \"<\", \"in.bin.A0.tmp\" or exit; flock(F, LOCK_EX | LOCK_NB) "
+	                           "and print STDERR \"- temporary file left unheld\\n\"' 2>>err";
 	// A cut-short temporary file that can't be removed: removals fail as in a read-only folder.
 	const std::string no_removal = "echo old >in.bin.A0.S19; ulimit -f 40; " + strace +
 	                               " -e trace=unlink,unlinkat -e inject=unlink,unlinkat:error=EACCES";
@@ -390,6 +393,8 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		 "in.bin.A0.S19", 255, held_at("rename,renameat,renameat2", 1, "echo old >x; mv x in.bin.A0.S19"), NotWine},
 		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- failed to write output file: in.bin.A0.S19.\n", "", 255,
 		 held_at("write", 1, "rm in.bin.A0.tmp", ":error=ENOSPC"), NotWine},
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- failed to open output file: in.bin.A0.S19.\n", "", 255,
+		 held_at("rename,renameat,renameat2", 1, unheld, ":error=EXDEV"), NotWine},
 		// A leftover that its run renames, or that gains a name, as it is judged; one swapped for a link.
 		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", taken, "in.bin.A0.tmp moved", 255,
 		 leftover + held_at("flock", 1, "mv in.bin.A0.tmp moved; echo notes >in.bin.A0.tmp"), NotWine},
