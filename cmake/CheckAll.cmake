@@ -27,6 +27,7 @@ set(needs
   strace               strace
   perl                 perl
   util-linux           setpriv
+  bindfs               bindfs
   g++-aarch64-linux-gnu   aarch64-linux-gnu-g++
   g++-arm-linux-gnueabihf arm-linux-gnueabihf-g++
   qemu-user-static        qemu-aarch64-static
