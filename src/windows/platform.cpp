@@ -113,23 +113,24 @@ static bool Same_Id(const BY_HANDLE_FILE_INFORMATION &one, const BY_HANDLE_FILE_
 	       one.nFileIndexLow == other.nFileIndexLow;
 }
 
+// The volume and index of what name leads to, opened with flags: through links, or the link itself.
+static bool Id_Of(const char *name, DWORD flags, BY_HANDLE_FILE_INFORMATION &info)
+{
+	HANDLE file = CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+	                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+	if (file == INVALID_HANDLE_VALUE)
+		return false;
+	bool known = GetFileInformationByHandle(file, &info);
+	CloseHandle(file);
+	return known;
+}
+
 // Windows' stat has no inode numbers: a file is told by its volume and index, which links and junctions
 // share. The names are read in the ANSI code page, as fopen reads them.
 bool Same_File(const char *a, const char *b)
 {
-	BY_HANDLE_FILE_INFORMATION info[2];
-	const char *names[2] = {a, b};
-	for (int i = 0; i < 2; i++) {
-		HANDLE file = CreateFileA(names[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-		                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-		if (file == INVALID_HANDLE_VALUE)
-			return false;
-		BOOL known = GetFileInformationByHandle(file, &info[i]);
-		CloseHandle(file);
-		if (!known)
-			return false;
-	}
-	return Same_Id(info[0], info[1]);
+	BY_HANDLE_FILE_INFORMATION one, other;
+	return Id_Of(a, 0, one) && Id_Of(b, 0, other) && Same_Id(one, other);
 }
 
 // A stream on handle, which it closes; nullptr, with the handle closed, where the runtime has none to give.
@@ -193,13 +194,7 @@ bool Keep_Mode(const char *)
 bool Is_New_File(const char *name)
 {
 	BY_HANDLE_FILE_INFORMATION named;
-	HANDLE file = CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-	                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-	if (file == INVALID_HANDLE_VALUE)
-		return false;
-	bool known = GetFileInformationByHandle(file, &named);
-	CloseHandle(file);
-	return known && Same_Id(NewId, named);
+	return Id_Of(name, FILE_FLAG_OPEN_REPARSE_POINT, named) && Same_Id(NewId, named);
 }
 
 // Windows won't rename over a read-only file, as Unix's rename does: its attribute is cleared for the move
