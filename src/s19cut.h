@@ -51,8 +51,8 @@ FILE *Create_New_File(const char *name);
 // Gives the new file the permissions of the block file at name; false where that one is more private and
 // its permissions can't be given.
 bool Keep_Mode(const char *name);
-// True while name leads to the new file.
-bool Is_New_File(const char *name);
+// True while name leads to the new file, and that holds size bytes.
+bool Is_New_File(const char *name, std::uint64_t size);
 // Gives the new file the name to in one step; the hold stays.
 bool Replace_File(const char *from, const char *to);
 // Removes the new file where name still leads to it, and ends the hold; false where it stays on disk.

@@ -201,8 +201,9 @@ int Write_S19_File(void)
 		return -1;
 	}
 	// A run that can't see this one's hold (another view of the folder, another kind of lock) may have
-	// taken the file for a leftover: what stands at the temporary name now is not this run's to move.
-	if (!Is_New_File(TempFile)) {
+	// taken the file for a leftover, or a program written into it: what stands at the temporary name now is
+	// not this run's to move.
+	if (!Is_New_File(TempFile, length)) {
 		Release_New_File();
 		Report("- temporary file taken by another program: %s.\n", TempFile);
 		return -1;
@@ -214,7 +215,7 @@ int Write_S19_File(void)
 		return -1;
 	}
 	// Listed only while the name leads to this run's file, and not one that another program put there since.
-	bool own = Is_New_File(OutputFile);
+	bool own = Is_New_File(OutputFile, length);
 	Release_New_File();
 	if (!own) {
 		Report("- output file replaced by another program: %s.\n", OutputFile);

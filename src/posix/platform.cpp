@@ -152,10 +152,16 @@ bool Keep_Mode(const char *name)
 
 // Against the identity read when the file was made, not an fstat now: a FUSE view of the folder answers
 // that by the name, which another run may have given to its own file since.
-bool Is_New_File(const char *name)
+static bool Leads_To_New(const char *name, struct stat &named)
+{
+	return lstat(name, &named) == 0 && Same_Inode(NewId, named);
+}
+
+// The size tells a program that wrote into the file through its name, unheeding of the lock.
+bool Is_New_File(const char *name, std::uint64_t size)
 {
 	struct stat named;
-	return lstat(name, &named) == 0 && Same_Inode(NewId, named);
+	return Leads_To_New(name, named) && static_cast<std::uint64_t>(named.st_size) == size;
 }
 
 bool Replace_File(const char *from, const char *to)
@@ -172,7 +178,8 @@ void Release_New_File(void)
 // A name that no longer leads to the new file is another's now, or nothing: the new file is gone from it.
 bool Discard_New_File(const char *name)
 {
-	bool gone = !Is_New_File(name) || unlink(name) == 0 || errno == ENOENT;
+	struct stat named;
+	bool gone = !Leads_To_New(name, named) || unlink(name) == 0 || errno == ENOENT;
 	Release_New_File();
 	return gone;
 }

@@ -191,10 +191,11 @@ bool Keep_Mode(const char *)
 	return true;
 }
 
-bool Is_New_File(const char *name)
+bool Is_New_File(const char *name, std::uint64_t size)
 {
 	BY_HANDLE_FILE_INFORMATION named;
-	return Id_Of(name, FILE_FLAG_OPEN_REPARSE_POINT, named) && Same_Id(NewId, named);
+	return Id_Of(name, FILE_FLAG_OPEN_REPARSE_POINT, named) && Same_Id(NewId, named) &&
+	       (static_cast<std::uint64_t>(named.nFileSizeHigh) << 32 | named.nFileSizeLow) == size;
 }
 
 // Windows won't rename over a read-only file, as Unix's rename does: its attribute is cleared for the move
