@@ -232,10 +232,10 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 	                              "sleep 0.01; i=$((i+1)); done; kill -INT $$; sleep 0.5; kill -INT $$; } "
 	                              ">fifo 2>/dev/null & exec";
 	// A stop once the first block file is there, while the writer stalls: timeout passes the SIGTERM on and
-	// ends the tool 1 s later unless it has ended.
+	// ends the tool 5 s later unless it has ended (a sanitized tool under load takes its time to exit).
 	const std::string stall = "mkfifo fifo; { cat in.bin; i=0; until [ -s fifo.A0.S19 ] || [ $i = 1000 ]; do "
-	                          "sleep 0.01; i=$((i+1)); done; kill -TERM $$; sleep 3; } >fifo & "
-	                          "exec timeout --preserve-status -k1 30";
+	                          "sleep 0.01; i=$((i+1)); done; kill -TERM $$; sleep 10; } >fifo & "
+	                          "exec timeout --preserve-status -k5 30";
 	// ...and with both streams a pipe that nobody reads, with room for the input line alone: neither the console
 	// lines nor the message hold up the stop, and the reader gets whole lines only. The caller's mask may block
 	// SIGALRM.
@@ -249,7 +249,7 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 	// No wait for a FIFO's writer outlasts a stop, here once the input line is out; a signal ignored at the
 	// start (nohup) stays ignored.
 	const std::string no_writer = "mkfifo fifo; { i=0; until [ -s out ] || [ $i = 1000 ]; do sleep 0.01; "
-	                              "i=$((i+1)); done; kill -TERM $$; } & exec timeout --preserve-status -k1 30";
+	                              "i=$((i+1)); done; kill -TERM $$; } & exec timeout --preserve-status -k5 30";
 	const std::string hang_up = "mkfifo fifo; { cat in.bin; i=0; until [ -s fifo.A0.S19 ] || [ $i = 1000 ]; do "
 	                            "sleep 0.01; i=$((i+1)); done; kill -HUP $$; sleep 0.1; } >fifo 2>/dev/null & exec nohup";
 	// strace fails a system call or sends a signal at one (LeakSanitizer can't run under it).
@@ -293,7 +293,7 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 	// made by the setup.
 	const std::string users_file = "echo notes >in.bin.A0.tmp;", leftover = "printf S1 >in.bin.A0.tmp;";
 	const std::string empty_leftover = ": >in.bin.A0.tmp;", too_long = "{ printf S1; head -c 77835 /dev/zero; } >in.bin.A0.tmp;";
-	const std::string held = "printf S1 >in.bin.A0.tmp; exec timeout -s KILL 5 flock in.bin.A0.tmp";
+	const std::string held = "printf S1 >in.bin.A0.tmp; exec timeout -s KILL 20 flock in.bin.A0.tmp";
 	const std::string fifo_at_temp = "mkfifo in.bin.A0.tmp;";
 	const std::string taken = "- temporary file name taken, left as it is: in.bin.A0.tmp.\n";
 	// A file system that takes no locks.
@@ -301,7 +301,7 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 	// A folder that takes no new file, even from root.
 	const std::string unwritable = "chmod 555 .; exec $(test $(id -u) != 0 || echo setpriv --bounding-set=-dac_override)";
 	// A stop that comes as the input line is printed, just before the FIFO is opened: the image is not opened.
-	const std::string stop_before_open = "mkfifo fifo; exec timeout -s KILL 3 " + strace + " -P \"$PWD/out\" -P fifo "
+	const std::string stop_before_open = "mkfifo fifo; exec timeout -s KILL 20 " + strace + " -P \"$PWD/out\" -P fifo "
 	                                     "-e trace=write,openat -e inject=write:signal=SIGINT -e inject=openat:signal=SIGKILL";
 	// Stops at every message and console line: the second must not end the tool by the default action.
 	const std::string stops = strace + " -P \"$PWD/out\" -P \"$PWD/err\" -e trace=write -e inject=write:signal=SIGINT";
