@@ -28,6 +28,7 @@ set(needs
   perl                 perl
   util-linux           setpriv
   bindfs               bindfs
+  python3-fusepy       /usr/lib/python3/dist-packages/fusepy.py
   g++-aarch64-linux-gnu   aarch64-linux-gnu-g++
   g++-arm-linux-gnueabihf arm-linux-gnueabihf-g++
   qemu-user-static        qemu-aarch64-static

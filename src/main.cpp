@@ -56,7 +56,7 @@ int main(int argc, char *argv[])
 	}
 	// A second run on the image, with other options perhaps, would rename its block files over this one's.
 	if (!Hold_Input(in)) {
-		Report("- input file in use by another run: %s.\n", InputFile);
+		Report("- input file in use by another run or program: %s.\n", InputFile);
 		return -1;
 	}
 	bool more = true;
@@ -96,5 +96,8 @@ int main(int argc, char *argv[])
 		Report("- failed to write standard output.\n");
 		return -1;
 	}
+	// A console line that waited for its reader may list a block that a run on a new image wrote since.
+	if (Input_Replaced())
+		return -1;
 	return 0;
 }

@@ -28,6 +28,8 @@ std::int32_t Hex_2_Int(char c);
 void Set_S19_Extension(void);
 int Write_S19_File(void);
 int Get_Next_S19_Extension(void);
+// True, with its message, once the image's name leads to another file than the run's (a new build of it).
+bool Input_Replaced(void);
 
 // messages and console lines (report.cpp)
 // Message: "- " and a line end, on standard error after the console lines printed so far.
@@ -42,8 +44,10 @@ void Console(const char *format, ...);
 void Catch_Signals(void);
 // True once a stop signal has come.
 bool Stop_Requested(void);
-// Holds the open image as this run's until the run ends; false where another run holds it.
+// Holds the open image as this run's until the run ends; false where another run or program holds it.
 bool Hold_Input(FILE *in);
+// True while name leads to the image that Hold_Input holds, or where that can't be known (a pipe).
+bool Is_Held_Input(const char *name);
 // True when both names lead to one file, through any link.
 bool Same_File(const char *a, const char *b);
 // A new file at name, never through a link, held as this run's until released; else nullptr.

@@ -40,6 +40,8 @@ static const char EndRecord[] = "S9030000FC\r\n";
 static const std::size_t RecordLine = 2 + 2 * (1 + 2 + RecordBytes + 1) + 2;
 // A whole block file, assembled here and written with one call.
 static char FileText[(BlockSize / RecordBytes) * RecordLine + sizeof EndRecord - 1];
+// What a block name holds, read back a part at a time to be compared with FileText.
+static char ReadBack[32768];
 
 static void Build_Output_File(void)
 {
@@ -164,6 +166,34 @@ static FILE *Create_Temp_File(void)
 	return nullptr;
 }
 
+bool Input_Replaced(void)
+{
+	if (Is_Held_Input(InputFile))
+		return false;
+	Report("- input file replaced or removed during the run: %s.\n", InputFile);
+	return true;
+}
+
+// True while name holds the text of length bytes that this run wrote: a FUSE view that numbers files by
+// their names gives another file at the name the same number, and a block file of the same size.
+static bool Holds_Text(const char *name, std::size_t length)
+{
+	FILE *file = std::fopen(name, "rb");
+	if (file == nullptr)
+		return false;
+	std::setvbuf(file, nullptr, _IONBF, 0);
+	std::size_t at = 0, n = 1;
+	while (at < length && n > 0) {
+		n = std::fread(ReadBack, 1, length - at < sizeof ReadBack ? length - at : sizeof ReadBack, file);
+		if (std::memcmp(ReadBack, FileText + at, n) != 0)
+			break;
+		at += n;
+	}
+	bool same = at == length && std::fgetc(file) == EOF && !std::ferror(file);
+	std::fclose(file);
+	return same;
+}
+
 int Write_S19_File(void)
 {
 	// Replacing a block name that the image leads to (ln -s img.A1.S19 img) would take the image's data.
@@ -200,6 +230,13 @@ int Write_S19_File(void)
 		Removed(Discard_New_File(TempFile));
 		return -1;
 	}
+	// A new build renamed to the image's name is another file, which a second run may be converting: its
+	// blocks and this run's must not mix under one set of names. Checked while the new file is held, so that
+	// such a run meets it here, or this run meets the image replaced.
+	if (Input_Replaced()) {
+		Removed(Discard_New_File(TempFile));
+		return -1;
+	}
 	// A run that can't see this one's hold (another view of the folder, another kind of lock) may have
 	// taken the file for a leftover, or a program written into it: what stands at the temporary name now is
 	// not this run's to move.
@@ -215,9 +252,10 @@ int Write_S19_File(void)
 		return -1;
 	}
 	// Listed only while the name leads to this run's file, and not one that another program put there since.
+	// Its text is read back once the hold has ended, which on Windows keeps any other handle out.
 	bool own = Is_New_File(OutputFile, length);
 	Release_New_File();
-	if (!own) {
+	if (!own || !Holds_Text(OutputFile, length)) {
 		Report("- output file replaced by another program: %s.\n", OutputFile);
 		return -1;
 	}

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -268,13 +269,40 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		       std::to_string(when) + " -e trace=" + calls + traced;
 	};
 	const std::string rival = " >/dev/null 2>>err";
-	// The tool converts through a FUSE view of the folder (bindfs), which answers an fstat of an open file by
-	// the name it was opened at; the view is let go once the run that holds it ends. The file put at the name
-	// is a copy of the run's own, so that only its identity tells it.
-	auto through_view = [&](const std::string &action) {
-		return "r=$PWD; v=$(mktemp -d /tmp/s19cut-view.XXXXXX) && bindfs --no-allow-other . \"$v\" || exit 99; "
+	// The tool converts through a FUSE view of the folder, which answers an fstat of an open file by the name it
+	// was opened at; the view is let go once the run that holds it ends. bindfs passes the folder's inode
+	// numbers on; a view made with libfuse's defaults (here a passthrough with Debian's fusepy) numbers files by name, so
+	// that another file at a name has the number of the one before. A view that fails to start says why in err.
+	const std::string numbered_view =
+		"/usr/bin/python3 -c " + Quote("import os, sys\n"
+		"from fusepy import FUSE, Operations\n"
+		"class View(Operations):\n"
+		"    def __call__(self, op, path, *args):\n"
+		"        return getattr(self, op)(sys.argv[1] + path, *args)\n"
+		"    def getattr(self, path, fh=None):\n"
+		"        s = os.lstat(path)\n"
+		"        return {k: getattr(s, k) for k in ('st_mode', 'st_nlink', 'st_size', 'st_uid', 'st_gid',\n"
+		"                                           'st_atime', 'st_mtime', 'st_ctime')}\n"
+		"    def readdir(self, path, fh): return ['.', '..'] + os.listdir(path)\n"
+		"    def create(self, path, mode, fi=None): return os.open(path, os.O_WRONLY | os.O_CREAT | os.O_EXCL, mode)\n"
+		"    def open(self, path, flags): return os.open(path, flags)\n"
+		"    def read(self, path, size, offset, fh): return os.pread(fh, size, offset)\n"
+		"    def write(self, path, data, offset, fh): return os.pwrite(fh, data, offset)\n"
+		"    def release(self, path, fh): os.close(fh)\n"
+		"    def truncate(self, path, length, fh=None): os.truncate(path, length)\n"
+		"    def chmod(self, path, mode): os.chmod(path, mode)\n"
+		"    def unlink(self, path): os.unlink(path)\n"
+		"    def rename(self, old, new): os.rename(old, sys.argv[1] + new)\n"
+		"FUSE(View(), sys.argv[2], foreground=False, nothreads=True)\n") + " \"$PWD\" \"$v\"";
+	auto through_view = [&](const std::string &view, const std::string &action) {
+		return "r=$PWD; v=$(mktemp -d /tmp/s19cut-view.XXXXXX) && " + view + " 2>>err || exit 99; "
 		       "cd \"$v\"; " + held_at("write", 1, "(cd \"$r\" && " + action + "); fusermount -uz \"$v\"; rmdir \"$v\"");
 	};
+	const std::string bindfs_view = "bindfs --no-allow-other . \"$v\"";
+	// A file of another's, as long as the run's first block file.
+	const std::string theirs = "{ echo theirs; head -c 77829 /dev/zero; } >in.bin.A0.tmp";
+	// The image replaced at its name by a new build (here a copy), and a second run on it.
+	const std::string new_build = "mv in.bin in.old; cp in.old in.bin; " + tool + " -fin.bin -s100" + rival;
 	// At the rename, which fails here, the new file must still be held.
 	const std::string unheld = "perl -MFcntl=:flock -e 'open F, \"<\", \"in.bin.A0.tmp\" or exit; flock(F, LOCK_EX | LOCK_NB) "
 	                           "and print STDERR \"- temporary file left unheld\\n\"' 2>>err";
@@ -296,8 +324,9 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 	const std::string held = "printf S1 >in.bin.A0.tmp; exec timeout -s KILL 20 flock in.bin.A0.tmp";
 	const std::string fifo_at_temp = "mkfifo in.bin.A0.tmp;";
 	const std::string taken = "- temporary file name taken, left as it is: in.bin.A0.tmp.\n";
-	// A file system that takes no locks.
+	// A file system that takes no locks; one that cuts the check before the rename short (FUSE, NFS).
 	const std::string no_locks = strace + " -e trace=flock -e inject=flock:error=ENOLCK";
+	const std::string cut_short = strace + temp + " -e trace=newfstatat,statx -e inject=newfstatat,statx:error=EINTR:when=2";
 	// A folder that takes no new file, even from root.
 	const std::string unwritable = "chmod 555 .; exec $(test $(id -u) != 0 || echo setpriv --bounding-set=-dac_override)";
 	// A stop that comes as the input line is printed, just before the FIFO is opened: the image is not opened.
@@ -382,16 +411,21 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- temporary file in use by another run: in.bin.A0.tmp.\n",
 		 "in.bin.A0.tmp", 255, held, NotWine}, // Windows tells a held file by its sharing, not by flock
 		{{"-fin.bin"}, "", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19", 0, no_locks, NotWine},
+		{{"-fin.bin"}, "", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19", 0, cut_short, NotWine},
 		// One run per image: a second one ends before it writes, whatever its options. A run on another image at
 		// the same name, or a view of the folder that doesn't show the locks, meets the run's files held or sees
 		// them gone.
-		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- input file in use by another run: in.bin.\n", "", 255,
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- input file in use by another run or program: in.bin.\n", "", 255,
 		 "exec flock in.bin", NotWine}, // the .exe's lock is not flock's
-		{{"-fin.bin"}, "", two_blocks, "- input file in use by another run: in.bin.\n", "in.bin.A0.S19 in.bin.A1.S19",
+		{{"-fin.bin"}, "", two_blocks, "- input file in use by another run or program: in.bin.\n", "in.bin.A0.S19 in.bin.A1.S19",
 		 0, held_at("write", 1, tool + " -i -s100 -fin.bin" + rival), NotWine}, // strace: not under wine
-		{{"-fin.bin"}, "", two_blocks, "- temporary file in use by another run: in.bin.A0.tmp.\n",
-		 "in.bin.A0.S19 in.bin.A1.S19 in.old", 0,
+		// A new build at the image's name: a second run on it meets this run's held file, or writes every block
+		// while this run waits on a console line; either way this run stops before it renames anything more.
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- temporary file in use by another run: in.bin.A0.tmp.\n"
+		 "- input file replaced or removed during the run: in.bin.\n", "in.old", 255,
 		 held_at("write", 1, "mv in.bin in.old; cp in.old in.bin; " + tool + " -i -fin.bin" + rival), NotWine},
+		{{"-fin.bin"}, "", first_block, "- input file replaced or removed during the run: in.bin.\n",
+		 "in.bin.A0.S19 in.bin.A1.S19 in.old", 255, held_at("write", 3, new_build, "", " -P \"$PWD/out\""), NotWine},
 		{{"-fin.bin"}, "", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19", 0, held_at("flock", 1, "rm in.bin.A0.tmp"),
 		 NotWine},
 		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- temporary file taken by another program: in.bin.A0.tmp.\n",
@@ -399,7 +433,9 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- temporary file taken by another program: in.bin.A0.tmp.\n",
 		 "in.bin.A0.tmp", 255, held_at("write", 1, "echo theirs >in.bin.A0.tmp"), NotWine},
 		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- temporary file taken by another program: in.bin.A0.tmp.\n",
-		 "in.bin.A0.tmp moved", 255, through_view("cp in.bin.A0.tmp copy; mv in.bin.A0.tmp moved; mv copy in.bin.A0.tmp"), NotWine},
+		 "in.bin.A0.tmp moved", 255, through_view(bindfs_view, "cp in.bin.A0.tmp copy; mv in.bin.A0.tmp moved; mv copy in.bin.A0.tmp"), NotWine},
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- output file replaced by another program: in.bin.A0.S19.\n",
+		 "in.bin.A0.S19 moved", 255, through_view(numbered_view, "mv in.bin.A0.tmp moved; " + theirs), NotWine},
 		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- output file replaced by another program: in.bin.A0.S19.\n",
 		 "in.bin.A0.S19", 255, held_at("rename,renameat,renameat2", 1, "echo old >x; mv x in.bin.A0.S19"), NotWine},
 		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- failed to write output file: in.bin.A0.S19.\n", "", 255,
@@ -494,7 +530,7 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 			// Every block file left holds its own block, whole, but for the image and one that a failed run
 			// had to leave as it was.
 			if (f.size() < 8 || f.substr(f.size() - 4) != ".S19" || fs::is_directory(dir / f) ||
-			    fs::equivalent(dir / f, dir / "in.bin") || (c.status != 0 && Slurp(dir / f) == "old\n"))
+			    fs::equivalent(dir / f, dir / "in.bin") || (c.status != 0 && (Slurp(dir / f) == "old\n" || Slurp(dir / f).rfind("theirs", 0) == 0)))
 				continue;
 			std::size_t block = static_cast<std::size_t>((f[f.size() - 6] - 'A') * 10 + f[f.size() - 5] - '0');
 			EXPECT_EQ(Decode_Block_File(Slurp(dir / f), data), "") << f;

@@ -20,6 +20,9 @@ static volatile std::sig_atomic_t Interrupted;
 static int NewFile = -1;
 // The new file as it was made: its device, inode and permission bits (as the umask gave them).
 static struct stat NewId;
+// The image as it was opened, and whether that could be read.
+static struct stat InputId;
+static bool InputKnown;
 
 // A tick ends the wait it lands in, and nothing more.
 static void Tick(int) {}
@@ -73,21 +76,42 @@ bool Stop_Requested(void)
 	return Interrupted != 0;
 }
 
+// A call that a network or FUSE file system cuts short on a signal is made again, a bounded number of times:
+// it never waits, so only a signal can cut it short, and the tick after a stop comes every 20 ms.
+static const int Tries = 50;
+
 // The one way a file is held: never waiting, since a holder is another run that may go on for long.
 static bool Lock(int fd)
 {
-	return flock(fd, LOCK_EX | LOCK_NB) == 0;
+	int tries = 0;
+	while (flock(fd, LOCK_EX | LOCK_NB) != 0)
+		if (errno != EINTR || ++tries == Tries)
+			return false;
+	return true;
 }
 
 // A file system that takes no locks lets the run go on unlocked (ENOLCK, EOPNOTSUPP, and EBADF where an
 // NFS-like mount takes them only on files open for writing).
 static bool Held_Elsewhere(void)
 {
-	return errno == EWOULDBLOCK || errno == EINTR;
+	return errno == EWOULDBLOCK;
+}
+
+// What name leads to (follow) or names itself.
+static bool Stat(const char *name, struct stat &named, bool follow)
+{
+	for (int tries = 0; tries < Tries; tries++) {
+		if ((follow ? stat(name, &named) : lstat(name, &named)) == 0)
+			return true;
+		if (errno != EINTR)
+			return false;
+	}
+	return false;
 }
 
 bool Hold_Input(FILE *in)
 {
+	InputKnown = fstat(fileno(in), &InputId) == 0;
 	return Lock(fileno(in)) || !Held_Elsewhere();
 }
 
@@ -100,14 +124,20 @@ static bool Same_Inode(const struct stat &one, const struct stat &other)
 bool Same_File(const char *a, const char *b)
 {
 	struct stat one, other;
-	return stat(a, &one) == 0 && stat(b, &other) == 0 && Same_Inode(one, other);
+	return Stat(a, one, true) && Stat(b, other, true) && Same_Inode(one, other);
+}
+
+bool Is_Held_Input(const char *name)
+{
+	struct stat named;
+	return !InputKnown || (Stat(name, named, true) && Same_Inode(InputId, named));
 }
 
 // True while name is the open file fd, a plain file with no other name.
 static bool Still_At(const char *name, int fd)
 {
 	struct stat open, named;
-	return fstat(fd, &open) == 0 && lstat(name, &named) == 0 && Same_Inode(open, named) && S_ISREG(open.st_mode) &&
+	return fstat(fd, &open) == 0 && Stat(name, named, false) && Same_Inode(open, named) && S_ISREG(open.st_mode) &&
 	       open.st_nlink == 1;
 }
 
@@ -141,7 +171,7 @@ bool Keep_Mode(const char *name)
 {
 	// A link, or nothing, at the name has no permissions to pass on: the new file keeps the umask's.
 	struct stat old;
-	if (lstat(name, &old) != 0)
+	if (!Stat(name, old, false))
 		return errno == ENOENT;
 	mode_t mode = old.st_mode & 0777, made = NewId.st_mode & 0777;
 	if (!S_ISREG(old.st_mode) || mode == made)
@@ -154,7 +184,7 @@ bool Keep_Mode(const char *name)
 // that by the name, which another run may have given to its own file since.
 static bool Leads_To_New(const char *name, struct stat &named)
 {
-	return lstat(name, &named) == 0 && Same_Inode(NewId, named);
+	return Stat(name, named, false) && Same_Inode(NewId, named);
 }
 
 // The size tells a program that wrote into the file through its name, unheeding of the lock.
@@ -188,7 +218,7 @@ int Open_Old_File(const char *name, FILE **old)
 {
 	// Judged by its name before it is opened: opening a FIFO could wait, and a device could act.
 	struct stat named;
-	if (lstat(name, &named) != 0)
+	if (!Stat(name, named, false))
 		return errno == ENOENT ? OldGone : OldFailed;
 	if (!S_ISREG(named.st_mode) || named.st_nlink != 1)
 		return OldForeign;

@@ -28,6 +28,9 @@ static volatile std::sig_atomic_t Interrupted;
 static HANDLE NewFile = INVALID_HANDLE_VALUE;
 // The new file's volume and index, read when it is made: wine forgets the volume of a handle once renamed.
 static BY_HANDLE_FILE_INFORMATION NewId;
+// The image's volume and index as it was opened, and whether they could be read (not for a pipe).
+static BY_HANDLE_FILE_INFORMATION InputId;
+static bool InputKnown;
 // Room for any path that GetFinalPathNameByHandleW gives.
 static const DWORD FinalPathSize = 32768;
 // The console's code page before the run, given back at its end.
@@ -102,6 +105,7 @@ bool Hold_Input(FILE *in)
 	at.Offset = HoldOffsetLow;
 	at.OffsetHigh = HoldOffsetHigh;
 	HANDLE image = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(in)));
+	InputKnown = GetFileInformationByHandle(image, &InputId) != 0;
 	// A pipe, a device or a file system that takes no locks lets the run go on unheld.
 	return LockFileEx(image, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) ||
 	       GetLastError() != ERROR_LOCK_VIOLATION;
@@ -131,6 +135,12 @@ bool Same_File(const char *a, const char *b)
 {
 	BY_HANDLE_FILE_INFORMATION one, other;
 	return Id_Of(a, 0, one) && Id_Of(b, 0, other) && Same_Id(one, other);
+}
+
+bool Is_Held_Input(const char *name)
+{
+	BY_HANDLE_FILE_INFORMATION named;
+	return !InputKnown || (Id_Of(name, 0, named) && Same_Id(InputId, named));
 }
 
 // A stream on handle, which it closes; nullptr, with the handle closed, where the runtime has none to give.
