@@ -1,19 +1,25 @@
 # Builds and tests every configuration in turn: cmake -P cmake/CheckAll.cmake
 # It first makes sure the tools are there: on Debian or Ubuntu it installs the missing packages,
 # as root or through sudo; elsewhere it stops before building and says what to install.
-# The Windows and ARM builds are tested with the native build's end-to-end tests, so the native one comes first.
+# Each workflow stands alone; the Windows and ARM ones build the native end-to-end tests they run.
 set(source_dir ${CMAKE_CURRENT_LIST_DIR}/..)
-set(presets default windows sanitize fuzz linux-arm64 linux-armhf)
+set(presets default windows windows-x86 sanitize fuzz linux-arm64 linux-armhf)
 
-# Every package the suite needs, each with a program, or a file pattern, that shows it is installed.
+# Every package the suite needs, each with a program, or a file pattern, that shows it is installed; a package
+# of another architecture is named with it, and dpkg says whether that one is installed. Where a package of
+# this machine's architecture is meant, none of another may take its place: wine64 recommends wine32, which
+# Debian builds for i386 and ARM alike, so wine32:i386 is named, and nothing else is installed for a
+# recommendation of a package named here.
 set(needs
   cmake                cmake
   make                 make
   g++                  g++
   libgtest-dev         /usr/include/gtest/gtest.h
   g++-mingw-w64-x86-64 x86_64-w64-mingw32-g++
+  g++-mingw-w64-i686   i686-w64-mingw32-g++
   wine                 wine
   wine64               /usr/lib/wine/wine64
+  wine32:i386          dpkg
   clang                clang++
   libclang-rt-dev      /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a
   valgrind             valgrind
@@ -33,9 +39,10 @@ set(needs
   g++-arm-linux-gnueabihf arm-linux-gnueabihf-g++
   qemu-user-static        qemu-aarch64-static
   # The ARM packages' dependencies are computed from those architectures' C libraries (Debian's multiarch).
-  libc6:arm64             /lib/aarch64-linux-gnu/libc.so.6
-  libc6:armhf             /lib/arm-linux-gnueabihf/libc.so.6)
+  libc6:arm64             dpkg
+  libc6:armhf             dpkg)
 
+set(status "\${Status}")
 function(find_missing out)
   set(missing)
   list(LENGTH needs count)
@@ -45,7 +52,12 @@ function(find_missing out)
     list(GET needs ${i} package)
     list(GET needs ${j} probe)
     unset(found)
-    if(probe MATCHES "/")
+    if(probe STREQUAL "dpkg")
+      execute_process(COMMAND dpkg-query -W -f=${status} ${package} OUTPUT_VARIABLE state ERROR_QUIET)
+      if(state STREQUAL "install ok installed")
+        set(found ON)
+      endif()
+    elseif(probe MATCHES "/")
       file(GLOB found ${probe})
     else()
       find_program(found ${probe} NO_CACHE)
@@ -60,7 +72,7 @@ endfunction()
 find_missing(missing)
 if(missing)
   list(JOIN missing " " names)
-  set(how "  apt-get install ${names}\n")
+  set(how "  apt-get install --no-install-recommends ${names}\n")
   foreach(package IN LISTS missing)
     if(package MATCHES ":(.+)$")
       string(PREPEND how "  dpkg --add-architecture ${CMAKE_MATCH_1}\n")
@@ -91,7 +103,8 @@ if(missing)
     execute_process(COMMAND ${as_root} ${apt_get} update RESULT_VARIABLE rc)
   endif()
   if(rc EQUAL 0)
-    execute_process(COMMAND ${as_root} env DEBIAN_FRONTEND=noninteractive ${apt_get} install -y ${missing}
+    execute_process(COMMAND ${as_root} env DEBIAN_FRONTEND=noninteractive ${apt_get} install -y
+                            --no-install-recommends ${missing}
                     RESULT_VARIABLE rc)
   endif()
   find_missing(still_missing)

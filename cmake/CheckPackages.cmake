@@ -111,10 +111,11 @@ foreach(package IN LISTS packages)
       message(FATAL_ERROR "lintian rejects ${package}:\n${log}${err}")
     endif()
     execute_process(COMMAND dpkg-deb -x ${DIR}/a/${package} ${root})
-    # A 32-bit tool takes the C library's 64-bit stat and open, which work on every file system.
+    # A 32-bit tool takes the C library's 64-bit stat and open, which work on every file system: stat64, or
+    # __stat64_time64 where the C library has 64-bit times too (Debian 13's armhf).
     execute_process(COMMAND readelf -h -W --dyn-syms ${root}/usr/bin/s19cut OUTPUT_VARIABLE symbols)
     if(symbols MATCHES "Class: +ELF32" AND
-       (NOT symbols MATCHES " stat64@" OR symbols MATCHES " (l|f)?stat@| fstatat@| open@| fopen@"))
+       (NOT symbols MATCHES " (__)?stat64(_time64)?@" OR symbols MATCHES " (l|f)?stat@| fstatat@| open@| fopen@"))
       message(FATAL_ERROR "${package}'s tool is built without large-file support:\n${symbols}")
     endif()
     check_files(${root} usr/bin/s19cut usr/share/man/man1/s19cut.1.gz usr/share/doc/s19cut/README.md
