@@ -40,8 +40,8 @@ static const char EndRecord[] = "S9030000FC\r\n";
 static const std::size_t RecordLine = 2 + 2 * (1 + 2 + RecordBytes + 1) + 2;
 // A whole block file, assembled here and written with one call.
 static char FileText[(BlockSize / RecordBytes) * RecordLine + sizeof EndRecord - 1];
-// What a block name holds, read back a part at a time to be compared with FileText.
-static char ReadBack[32768];
+// What a block name holds, read back whole to be compared with FileText; one byte more tells a longer file.
+static char ReadBack[sizeof FileText + 1];
 
 static void Build_Output_File(void)
 {
@@ -182,14 +182,7 @@ static bool Holds_Text(const char *name, std::size_t length)
 	if (file == nullptr)
 		return false;
 	std::setvbuf(file, nullptr, _IONBF, 0);
-	std::size_t at = 0, n = 1;
-	while (at < length && n > 0) {
-		n = std::fread(ReadBack, 1, length - at < sizeof ReadBack ? length - at : sizeof ReadBack, file);
-		if (std::memcmp(ReadBack, FileText + at, n) != 0)
-			break;
-		at += n;
-	}
-	bool same = at == length && std::fgetc(file) == EOF && !std::ferror(file);
+	bool same = std::fread(ReadBack, 1, length + 1, file) == length && std::memcmp(ReadBack, FileText, length) == 0;
 	std::fclose(file);
 	return same;
 }
