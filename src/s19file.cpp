@@ -245,7 +245,8 @@ int Write_S19_File(void)
 		return -1;
 	}
 	// Listed only while the name leads to this run's file, and not one that another program put there since.
-	// Its text is read back once the hold has ended, which on Windows keeps any other handle out.
+	// Its text is read back once the hold has ended: on Windows the hold may delete the file, which fopen's
+	// open doesn't share.
 	bool own = Is_New_File(OutputFile, length);
 	Release_New_File();
 	if (!own || !Holds_Text(OutputFile, length)) {
