@@ -39,7 +39,8 @@ execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABL
 if(rc)
   message(FATAL_ERROR "${OBJDUMP} -p ${EXE} failed")
 endif()
-# objdump lists each DLL's functions under its name, one a line (address, hint, name), up to an empty line.
+# objdump lists each DLL's functions under its name, one a line, up to an empty line: the address, then the
+# hint (binutils 2.40) or the ordinal and the hint (2.44), then the name.
 string(REPLACE ";" "," dump "${dump}")
 string(REGEX REPLACE "\r?\n" ";" lines "${dump}")
 set(dll "")
@@ -49,7 +50,7 @@ foreach(line IN LISTS lines)
     set(dll ${CMAKE_MATCH_1})
   elseif(line STREQUAL "")
     set(dll "")
-  elseif(dll AND line MATCHES "^\t[0-9a-f]+\t +[0-9]+ +([A-Za-z0-9_@?$]+)$")
+  elseif(dll AND line MATCHES "^\t[0-9a-f]+[\t ].*[\t ]([A-Za-z_][A-Za-z0-9_@?$]*)$")
     if(NOT "${dll}:${CMAKE_MATCH_1}" IN_LIST allowed)
       message(FATAL_ERROR "${EXE} imports ${CMAKE_MATCH_1} from ${dll}, which is not known to be in Windows 7; "
                           "see the list in ${CMAKE_CURRENT_LIST_FILE}")
