@@ -3,7 +3,7 @@
 # run from data, and on 64-bit Windows high-entropy addresses).
 #   cmake -DOBJDUMP=… -DEXE=… -DCHARACTERISTICS=DYNAMIC_BASE;NX_COMPAT -P CheckDlls.cmake
 # The functions the 64-bit and 32-bit .exe import now, the C runtime's start-up code's among them. Each exists
-# in Windows 7's kernel32.dll and msvcrt.dll; the newest, from Vista on, are CompareStringOrdinal,
+# in Windows 7's kernel32.dll, shell32.dll and msvcrt.dll; the newest, from Vista on, are CompareStringOrdinal,
 # GetFinalPathNameByHandleW and SetFileInformationByHandle. A function that is not listed fails the check: add
 # it only once Microsoft's documentation names Windows 7 or earlier as its minimum, or say in the README's
 # package table which Windows the .exe needs instead.
@@ -11,17 +11,17 @@ cmake_policy(SET CMP0057 NEW)
 set(allowed
   KERNEL32.dll:CloseHandle KERNEL32.dll:CompareStringOrdinal KERNEL32.dll:CreateFileA
   KERNEL32.dll:DeleteCriticalSection KERNEL32.dll:DuplicateHandle KERNEL32.dll:EnterCriticalSection
-  KERNEL32.dll:FindClose KERNEL32.dll:FindFirstFileW KERNEL32.dll:FreeLibrary KERNEL32.dll:GetACP
+  KERNEL32.dll:FindClose KERNEL32.dll:FindFirstFileW KERNEL32.dll:FindNextFileW KERNEL32.dll:FreeLibrary KERNEL32.dll:GetACP KERNEL32.dll:GetCommandLineW
   KERNEL32.dll:GetConsoleMode KERNEL32.dll:GetConsoleOutputCP KERNEL32.dll:GetCurrentProcess
   KERNEL32.dll:GetFileAttributesA KERNEL32.dll:GetFileInformationByHandle KERNEL32.dll:GetFileType
   KERNEL32.dll:GetFinalPathNameByHandleW KERNEL32.dll:GetLastError KERNEL32.dll:GetModuleHandleA
   KERNEL32.dll:GetModuleHandleW KERNEL32.dll:GetProcAddress KERNEL32.dll:GetStartupInfoA KERNEL32.dll:GetStdHandle
   KERNEL32.dll:InitializeCriticalSection KERNEL32.dll:IsDBCSLeadByteEx KERNEL32.dll:LeaveCriticalSection
-  KERNEL32.dll:LoadLibraryA KERNEL32.dll:LockFileEx KERNEL32.dll:MoveFileExA KERNEL32.dll:MultiByteToWideChar
+  KERNEL32.dll:LoadLibraryA KERNEL32.dll:LocalFree KERNEL32.dll:LockFileEx KERNEL32.dll:MoveFileExA KERNEL32.dll:MultiByteToWideChar
   KERNEL32.dll:SetConsoleCtrlHandler KERNEL32.dll:SetConsoleOutputCP KERNEL32.dll:SetFileAttributesA
   KERNEL32.dll:SetFileInformationByHandle KERNEL32.dll:SetUnhandledExceptionFilter KERNEL32.dll:Sleep
   KERNEL32.dll:TlsGetValue KERNEL32.dll:VirtualProtect KERNEL32.dll:VirtualQuery KERNEL32.dll:WideCharToMultiByte
-  KERNEL32.dll:__C_specific_handler
+  KERNEL32.dll:__C_specific_handler SHELL32.dll:CommandLineToArgvW
   msvcrt.dll:___lc_codepage_func msvcrt.dll:___mb_cur_max_func msvcrt.dll:__getmainargs msvcrt.dll:__initenv
   msvcrt.dll:__iob_func msvcrt.dll:__mb_cur_max msvcrt.dll:__p__acmdln msvcrt.dll:__p__commode
   msvcrt.dll:__p__fmode msvcrt.dll:__set_app_type msvcrt.dll:__setusermatherr msvcrt.dll:_acmdln
@@ -33,7 +33,7 @@ set(allowed
   msvcrt.dll:free msvcrt.dll:fwrite msvcrt.dll:localeconv msvcrt.dll:malloc msvcrt.dll:memcmp msvcrt.dll:memcpy
   msvcrt.dll:memset msvcrt.dll:setlocale msvcrt.dll:setvbuf msvcrt.dll:signal msvcrt.dll:strchr
   msvcrt.dll:strerror msvcrt.dll:strlen msvcrt.dll:strncmp msvcrt.dll:strspn msvcrt.dll:vfprintf
-  msvcrt.dll:wcslen)
+  msvcrt.dll:wcslen msvcrt.dll:wcspbrk)
 
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(rc)

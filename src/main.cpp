@@ -30,6 +30,9 @@ int main(int argc, char *argv[])
 {
 	Catch_Signals();
 	Start_Console();
+	// An older Windows gives main a look-alike for a letter outside its code page, which names another file.
+	if (!Arguments_As_Typed())
+		return -1;
 	SectorNumber = 0;
 	Swap = 0;
 	InputFile = nullptr;

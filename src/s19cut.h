@@ -40,6 +40,8 @@ void Start_Console(void);
 void Console(const char *format, ...);
 
 // What each platform provides: posix/platform.cpp or windows/platform.cpp.
+// True where every argument, and every name that wildcards gave, reached main exactly; else false, with a message.
+bool Arguments_As_Typed(void);
 // Catches the stop signals that the caller doesn't ignore; after one, a wait that can be cut short ends soon.
 void Catch_Signals(void);
 // True once a stop signal has come.

@@ -19,7 +19,7 @@
 
 namespace fs = std::filesystem;
 
-static std::string Exe, Runner;
+static std::string Exe, Runner, AnsiExe;
 static bool Windows, Emulated;
 // Where a row of the failure table can't hold: under wine, or under qemu-user.
 enum { NotWine = 1, NotQemu = 2 };
@@ -83,11 +83,13 @@ protected:
 
 	// shell: commands run before the tool, such as a limit on file sizes;
 	// sink: where standard output goes instead of being captured.
-	Result Exec(const std::vector<std::string> &args, const std::string &shell = "", const std::string &sink = "")
+	// exe: another build of the tool than --exe's.
+	Result Exec(const std::vector<std::string> &args, const std::string &shell = "", const std::string &sink = "",
+	            const std::string &exe = Exe)
 	{
 		// No process that a row leaves behind holds the test's own streams; a rival run appends to err.
 		std::string cmd = "exec </dev/null >/dev/null 2>&1; cd " + Quote(dir) + " || exit 99; " + shell + " " + Runner + " " +
-		                  Quote(Exe);
+		                  Quote(exe);
 		for (const auto &a : args)
 			cmd += " " + Quote(a);
 		cmd += " >" + Quote(sink.empty() ? "out" : sink) + " 2>>err";
@@ -541,17 +543,48 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 	}
 }
 
-// Names in any script reach the tool and its console lines as they are, in UTF-8 on every platform.
+// Names in any script reach the tool and its console lines as they are, in UTF-8 on every platform. Where
+// Windows ignores the UTF-8 code page (before 10 version 1903: --ansi-exe, a build without it, under wine's
+// code page 1252), a name that the code page can't write, typed or matched by a wildcard, is refused rather
+// than read as a look-alike that names another file.
 TEST_F(Run, NonAsciiNames)
 {
-	for (const std::string name : {"bild\u00e9.bin", "\u043e\u0431\u0440\u0430\u0437.bin", "\u753b\u50cf.bin",
-	                               "\U0001F680 image.bin"}) {
-		Put(name, "abc");
-		Result r = Exec({"-f" + name});
-		EXPECT_EQ(r.out, "  -> input file  = " + name + "\n  -> output file = " + name +
-		                     ".A0.S19   SAVE 2300 2302 00000000\n");
-		EXPECT_EQ(r.err, "");
-		EXPECT_EQ(Slurp(dir / (name + ".A0.S19")), "S1062300616263B0\r\nS9030000FC\r\n") << name;
+	// in_1252: the name as that code page writes it, which the console shows; empty where it can't.
+	const struct { std::string name, typed, in_1252; } cases[] = {
+		{"bild\u00e9.bin", "", "bild\xE9.bin"},
+		{"\u043e\u0431\u0440\u0430\u0437.bin", "", ""},
+		{"\u753b\u50cf.bin", "", ""},
+		{"\U0001F680 image.bin", "", ""},
+		{"firmware-\u0142.bin", "", ""},
+		{"-ffirmware-\u0142.bin", "-ffirmware-*.bin", ""}, // the runtime's wildcards match whole arguments
+	};
+	for (const auto &c : cases) {
+		for (const std::string &exe : {Exe, AnsiExe}) {
+			if (exe.empty())
+				continue;
+			if (!c.typed.empty() && !Windows)
+				continue;
+			SCOPED_TRACE(c.name + (exe == Exe ? "" : " without the UTF-8 code page"));
+			Fresh();
+			std::string image = c.typed.empty() ? c.name : c.name.substr(2);
+			Put(c.name, "abc");
+			Put(image, "abc");
+			Put("firmware-l.bin", "xyz"); // the look-alike of firmware-\u0142.bin
+			std::size_t files = Files().size();
+			Result r = Exec({c.typed.empty() ? "-f" + c.name : c.typed}, "", "", exe);
+			if (exe == Exe || !c.in_1252.empty()) {
+				std::string shown = exe == Exe ? image : c.in_1252;
+				EXPECT_EQ(r.out, "  -> input file  = " + shown + "\n  -> output file = " + shown +
+				                     ".A0.S19   SAVE 2300 2302 00000000\n");
+				EXPECT_EQ(r.err, "");
+				EXPECT_EQ(Slurp(dir / (image + ".A0.S19")), "S1062300616263B0\r\nS9030000FC\r\n");
+			} else {
+				EXPECT_EQ(r.status, 255);
+				EXPECT_EQ(r.out, "");
+				EXPECT_EQ(r.err.substr(0, 39), "- name not in this Windows' code page: ") << r.err;
+				EXPECT_EQ(Files().size(), files) << "a block file was written";
+			}
+		}
 	}
 }
 
@@ -572,6 +605,8 @@ int main(int argc, char **argv)
 			Exe = fs::absolute(a.substr(6)).string();
 		else if (a.rfind("--runner=", 0) == 0)
 			Runner = a.substr(9);
+		else if (a.rfind("--ansi-exe=", 0) == 0)
+			AnsiExe = fs::absolute(a.substr(11)).string();
 		else if (a == "--windows")
 			Windows = true;
 		else if (a == "--emulated")

@@ -71,6 +71,12 @@ void Catch_Signals(void)
 	Catch_Stop(SIGHUP);
 }
 
+// Arguments reach main as the bytes they were given.
+bool Arguments_As_Typed(void)
+{
+	return true;
+}
+
 bool Stop_Requested(void)
 {
 	return Interrupted != 0;

@@ -13,6 +13,7 @@
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#include <shellapi.h>
 
 #include "s19cut.h"
 
@@ -89,6 +90,52 @@ void Catch_Signals(void)
 	Catch_Stop(SIGINT);
 	Catch_Stop(SIGTERM);
 	Catch_Stop(SIGBREAK);
+}
+
+// An argument in the ANSI code page, with a '?' for each letter the code page lacks; a command line's longest
+// argument takes at most two bytes a letter.
+static char Shown[2 * 32768];
+
+// True where text is written exactly in the ANSI code page, which Shown then holds.
+static bool In_Code_Page(const WCHAR *text)
+{
+	BOOL lacking = FALSE;
+	return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, Shown, sizeof Shown, "?", &lacking) > 0 &&
+	       !lacking;
+}
+
+// True where every name that pattern matches, as the runtime's wildcard expansion puts them in its place, is
+// written exactly in the ANSI code page.
+static bool Matches_In_Code_Page(const WCHAR *pattern)
+{
+	WIN32_FIND_DATAW match;
+	HANDLE search = FindFirstFileW(pattern, &match);
+	if (search == INVALID_HANDLE_VALUE)
+		return true;
+	bool exact;
+	while ((exact = In_Code_Page(match.cFileName)) && FindNextFileW(search, &match)) {
+	}
+	FindClose(search);
+	return exact;
+}
+
+// Windows before 10 version 1903 ignores the manifest's UTF-8 code page. main then gets its arguments in the
+// ANSI code page, the runtime writing each letter that this lacks as a look-alike ("best fit"): firmware-ł.bin
+// as firmware-l.bin, another file perhaps. The command line as Windows keeps it, in UTF-16, tells.
+bool Arguments_As_Typed(void)
+{
+	if (GetACP() == CP_UTF8)
+		return true;
+	int count = 0;
+	WCHAR **args = CommandLineToArgvW(GetCommandLineW(), &count);
+	bool exact = true;
+	for (int i = 1; exact && args != nullptr && i < count; i++)
+		exact = In_Code_Page(args[i]) && (std::wcspbrk(args[i], L"*?") == nullptr || Matches_In_Code_Page(args[i]));
+	LocalFree(args);
+	if (!exact)
+		Report("- name not in this Windows' code page: %s; rename the file, or use Windows 10 version 1903 or "
+		       "later.\n", Shown);
+	return exact;
 }
 
 bool Stop_Requested(void)
