@@ -19,7 +19,7 @@ set(allowed
   KERNEL32.dll:InitializeCriticalSection KERNEL32.dll:IsDBCSLeadByteEx KERNEL32.dll:LeaveCriticalSection
   KERNEL32.dll:LoadLibraryA KERNEL32.dll:LocalFree KERNEL32.dll:LockFileEx KERNEL32.dll:MoveFileExA KERNEL32.dll:MultiByteToWideChar
   KERNEL32.dll:SetConsoleCtrlHandler KERNEL32.dll:SetConsoleOutputCP KERNEL32.dll:SetFileAttributesA
-  KERNEL32.dll:SetFileInformationByHandle KERNEL32.dll:SetUnhandledExceptionFilter KERNEL32.dll:Sleep
+  KERNEL32.dll:SetFileInformationByHandle KERNEL32.dll:SetLastError KERNEL32.dll:SetUnhandledExceptionFilter KERNEL32.dll:Sleep
   KERNEL32.dll:TlsGetValue KERNEL32.dll:VirtualProtect KERNEL32.dll:VirtualQuery KERNEL32.dll:WideCharToMultiByte
   KERNEL32.dll:__C_specific_handler SHELL32.dll:CommandLineToArgvW
   msvcrt.dll:___lc_codepage_func msvcrt.dll:___mb_cur_max_func msvcrt.dll:__getmainargs msvcrt.dll:__initenv

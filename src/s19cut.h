@@ -61,6 +61,10 @@ bool Keep_Mode(const char *name);
 bool Is_New_File(const char *name, std::uint64_t size);
 // Gives the new file the name to in one step; the hold stays.
 bool Replace_File(const char *from, const char *to);
+// Why the last of these calls that failed did: a name too long for this system, a file that another program
+// holds open, a read-only file that another name shares (on Windows, where its attribute is the file's), or else.
+enum { FailedOther, FailedTooLong, FailedInUse, FailedShared };
+int Failure(void);
 // Removes the new file where name still leads to it, and ends the hold; false where it stays on disk.
 bool Discard_New_File(const char *name);
 // Ends the hold on the new file.

@@ -115,6 +115,25 @@ static bool Removed(bool gone)
 	return gone;
 }
 
+// A name that couldn't be made or take its block file, reported by the cause that the platform tells.
+static void Report_Open_Failure(const char *name)
+{
+	switch (Failure()) {
+	case FailedTooLong:
+		Report("- output file name too long for this system: %s.\n", name);
+		break;
+	case FailedInUse:
+		Report("- output file in use by another program: %s.\n", name);
+		break;
+	case FailedShared:
+		Report("- output file read-only and shared with another name, left as it is: %s.\n", name);
+		break;
+	default:
+		Report("- failed to open output file: %s.\n", name);
+		break;
+	}
+}
+
 // Refuses a name that leads to the image, through any link.
 static bool Is_Input(const char *name)
 {
@@ -151,7 +170,7 @@ static FILE *Create_Temp_File(void)
 			}
 		}
 		if (state == OldHeld) {
-			Report("- temporary file in use by another run: %s.\n", TempFile);
+			Report("- temporary file in use by another run or program: %s.\n", TempFile);
 			return nullptr;
 		}
 		if (state == OldForeign) {
@@ -162,7 +181,7 @@ static FILE *Create_Temp_File(void)
 			break;
 		// Removed, or gone meanwhile: the name is tried again.
 	}
-	Report("- failed to open output file: %s.\n", TempFile);
+	Report_Open_Failure(TempFile);
 	return nullptr;
 }
 
@@ -240,7 +259,7 @@ int Write_S19_File(void)
 	}
 	// Only a whole file takes the block name: the name holds the new file or, until now, the old one.
 	if (!Replace_File(TempFile, OutputFile)) {
-		Report("- failed to open output file: %s.\n", OutputFile);
+		Report_Open_Failure(OutputFile);
 		Removed(Discard_New_File(TempFile));
 		return -1;
 	}

@@ -216,6 +216,11 @@ bool Replace_File(const char *from, const char *to)
 	return std::rename(from, to) == 0;
 }
 
+int Failure(void)
+{
+	return errno == ENAMETOOLONG ? FailedTooLong : errno == EBUSY ? FailedInUse : FailedOther;
+}
+
 void Release_New_File(void)
 {
 	close(NewFile);

@@ -255,22 +255,60 @@ bool Is_New_File(const char *name, std::uint64_t size)
 	       (static_cast<std::uint64_t>(named.nFileSizeHigh) << 32 | named.nFileSizeLow) == size;
 }
 
+// True where another program holds the file at name open without sharing its removal, as a replacement needs:
+// an open for removal tells it.
+static bool In_Use(const char *name)
+{
+	HANDLE file = CreateFileA(name, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+	                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+	if (file == INVALID_HANDLE_VALUE)
+		return GetLastError() == ERROR_SHARING_VIOLATION;
+	CloseHandle(file);
+	return false;
+}
+
+// The attributes of an old block file that its successor takes.
+static const DWORD KeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+
 // Windows won't rename over a read-only file, as Unix's rename does: its attribute is cleared for the move
-// and put back if the move fails. The new block file is then read-only like the old one.
+// and put back if the move fails. The attribute is the file's, not the name's: where the file has another
+// name, that one would be left writable, so the block is refused. The new block file is then read-only, and
+// hidden, like the old one.
 bool Replace_File(const char *from, const char *to)
 {
 	DWORD old = GetFileAttributesA(to);
-	bool read_only = old != INVALID_FILE_ATTRIBUTES && !(old & FILE_ATTRIBUTE_DIRECTORY) &&
-	                 (old & FILE_ATTRIBUTE_READONLY);
-	bool moved = MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING);
-	if (!moved && read_only && SetFileAttributesA(to, old & ~FILE_ATTRIBUTE_READONLY)) {
-		moved = MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING);
-		if (!moved)
-			SetFileAttributesA(to, old);
+	DWORD kept = old == INVALID_FILE_ATTRIBUTES || (old & FILE_ATTRIBUTE_DIRECTORY) ? 0 : old & KeptAttributes;
+	BY_HANDLE_FILE_INFORMATION shared;
+	if ((kept & FILE_ATTRIBUTE_READONLY) && Id_Of(to, FILE_FLAG_OPEN_REPARSE_POINT, shared) &&
+	    shared.nNumberOfLinks > 1) {
+		SetLastError(ERROR_FILE_READ_ONLY);
+		return false;
 	}
-	if (moved && read_only)
-		SetFileAttributesA(to, FILE_ATTRIBUTE_READONLY);
+	bool moved = MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING);
+	if (!moved && (kept & FILE_ATTRIBUTE_READONLY) && SetFileAttributesA(to, old & ~FILE_ATTRIBUTE_READONLY)) {
+		moved = MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING);
+		if (!moved) {
+			DWORD error = GetLastError();
+			SetFileAttributesA(to, old);
+			SetLastError(error);
+		}
+	}
+	if (moved && kept)
+		SetFileAttributesA(to, kept);
+	else if (!moved) {
+		DWORD error = GetLastError();
+		SetLastError(In_Use(to) ? ERROR_SHARING_VIOLATION : error);
+	}
 	return moved;
+}
+
+int Failure(void)
+{
+	DWORD error = GetLastError();
+	return error == ERROR_FILENAME_EXCED_RANGE ? FailedTooLong
+	       : error == ERROR_SHARING_VIOLATION  ? FailedInUse
+	       : error == ERROR_FILE_READ_ONLY     ? FailedShared
+	                                           : FailedOther;
 }
 
 bool Discard_New_File(const char *)
@@ -299,8 +337,15 @@ static bool Is_Named(HANDLE file, const char *name)
 	for (const char *p = name; *p != '\0'; p++)
 		if (*p == '\\' || *p == '/' || *p == ':')
 			last = p + 1;
-	std::memcpy(folder, name, static_cast<std::size_t>(last - name));
-	std::strcpy(folder + (last - name), ".");
+	std::size_t end = static_cast<std::size_t>(last - name);
+	std::memcpy(folder, name, end);
+	folder[end] = '\0';
+	// A \\?\ path is taken as it stands, with no "." made out: its folder is named without the separator
+	// behind it, but for a drive's root.
+	if (std::strncmp(name, "\\\\?\\", 4) != 0)
+		std::strcpy(folder + end, ".");
+	else if (end > 1 && folder[end - 1] == '\\' && folder[end - 2] != ':')
+		folder[end - 1] = '\0';
 	HANDLE parent = CreateFileA(folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
 	                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 	if (parent == INVALID_HANDLE_VALUE)
