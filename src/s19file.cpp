@@ -40,8 +40,8 @@ static const char EndRecord[] = "S9030000FC\r\n";
 static const std::size_t RecordLine = 2 + 2 * (1 + 2 + RecordBytes + 1) + 2;
 // A whole block file, assembled here and written with one call.
 static char FileText[(BlockSize / RecordBytes) * RecordLine + sizeof EndRecord - 1];
-// What a block name holds, read back whole to be compared with FileText; one byte more tells a longer file.
-static char ReadBack[sizeof FileText + 1];
+// What a block name holds, read back whole to be compared with FileText.
+static char ReadBack[sizeof FileText];
 
 static void Build_Output_File(void)
 {
@@ -193,15 +193,16 @@ bool Input_Replaced(void)
 	return true;
 }
 
-// True while name holds the text of length bytes that this run wrote: a FUSE view that numbers files by
-// their names gives another file at the name the same number, and a block file of the same size.
+// True while name holds the text of length bytes that this run wrote, where Is_New_File has found that many:
+// a FUSE view that numbers files by their names gives another file at the name the same number, and a block
+// file of the same size.
 static bool Holds_Text(const char *name, std::size_t length)
 {
 	FILE *file = std::fopen(name, "rb");
 	if (file == nullptr)
 		return false;
 	std::setvbuf(file, nullptr, _IONBF, 0);
-	bool same = std::fread(ReadBack, 1, length + 1, file) == length && std::memcmp(ReadBack, FileText, length) == 0;
+	bool same = std::fread(ReadBack, 1, length, file) == length && std::memcmp(ReadBack, FileText, length) == 0;
 	std::fclose(file);
 	return same;
 }
