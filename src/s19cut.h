@@ -28,7 +28,8 @@ std::int32_t Hex_2_Int(char c);
 void Set_S19_Extension(void);
 int Write_S19_File(void);
 int Get_Next_S19_Extension(void);
-// True, with its message, once the image's name leads to another file than the run's (a new build of it).
+// True, with its message, once the image's name leads to another file than the run's, or its file was written
+// into (a new build of it).
 bool Input_Replaced(void);
 
 // messages and console lines (report.cpp)
@@ -48,7 +49,7 @@ void Catch_Signals(void);
 bool Stop_Requested(void);
 // Holds the open image as this run's until the run ends; false where another run or program holds it.
 bool Hold_Input(FILE *in);
-// True while name leads to the image that Hold_Input holds, or where that can't be known (a pipe).
+// True while name leads to the image that Hold_Input holds, unwritten since, or where that can't be known (a pipe).
 bool Is_Held_Input(const char *name);
 // True when both names lead to one file, through any link.
 bool Same_File(const char *a, const char *b);

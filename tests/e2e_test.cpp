@@ -462,6 +462,9 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 		 held_at("write", 1, "mv in.bin in.old; cp in.old in.bin; " + tool + " -i -fin.bin" + rival), NotWine},
 		{{"-fin.bin"}, "", first_block, "- input file replaced or removed during the run: in.bin.\n",
 		 "in.bin.A0.S19 in.bin.A1.S19 in.old", 255, held_at("write", 3, new_build, "", " -P \"$PWD/out\""), NotWine},
+		// One copied over the image in place: the same file, written into.
+		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- input file replaced or removed during the run: in.bin.\n",
+		 "copy", 255, held_at("write", 1, "cp in.bin copy; cp copy in.bin"), NotWine},
 		{{"-fin.bin"}, "", two_blocks, "", "in.bin.A0.S19 in.bin.A1.S19", 0, held_at("flock", 1, "rm in.bin.A0.tmp"),
 		 NotWine},
 		{{"-fin.bin"}, "", "  -> input file  = in.bin\n", "- temporary file taken by another program: in.bin.A0.tmp.\n",

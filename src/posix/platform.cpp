@@ -144,10 +144,18 @@ bool Same_File(const char *a, const char *b)
 	return Stat(a, one, true) && Stat(b, other, true) && Same_Inode(one, other);
 }
 
+// A new build copied over the image (cp) keeps its inode, not its size or time of last write. A pipe's time
+// moves with every write to it.
+static bool Unwritten(const struct stat &was, const struct stat &now)
+{
+	return !S_ISREG(was.st_mode) || (was.st_size == now.st_size && was.st_mtim.tv_sec == now.st_mtim.tv_sec &&
+	                                 was.st_mtim.tv_nsec == now.st_mtim.tv_nsec);
+}
+
 bool Is_Held_Input(const char *name)
 {
 	struct stat named;
-	return !InputKnown || (Stat(name, named, true) && Same_Inode(InputId, named));
+	return !InputKnown || (Stat(name, named, true) && Same_Inode(InputId, named) && Unwritten(InputId, named));
 }
 
 // True while name is the open file fd, a plain file with no other name.

@@ -184,10 +184,18 @@ bool Same_File(const char *a, const char *b)
 	return Id_Of(a, 0, one) && Id_Of(b, 0, other) && Same_Id(one, other);
 }
 
+// A new build copied over the image keeps its index, not its size or time of last write.
+static bool Unwritten(const BY_HANDLE_FILE_INFORMATION &was, const BY_HANDLE_FILE_INFORMATION &now)
+{
+	return was.nFileSizeHigh == now.nFileSizeHigh && was.nFileSizeLow == now.nFileSizeLow &&
+	       was.ftLastWriteTime.dwHighDateTime == now.ftLastWriteTime.dwHighDateTime &&
+	       was.ftLastWriteTime.dwLowDateTime == now.ftLastWriteTime.dwLowDateTime;
+}
+
 bool Is_Held_Input(const char *name)
 {
 	BY_HANDLE_FILE_INFORMATION named;
-	return !InputKnown || (Id_Of(name, 0, named) && Same_Id(InputId, named));
+	return !InputKnown || (Id_Of(name, 0, named) && Same_Id(InputId, named) && Unwritten(InputId, named));
 }
 
 // A stream on handle, which it closes; nullptr, with the handle closed, where the runtime has none to give.
