@@ -234,9 +234,13 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 	const std::string interrupt = "mkfifo fifo; { cat in.bin; i=0; until [ -s fifo.A0.S19 ] || [ $i = 1000 ]; do "
 	                              "sleep 0.01; i=$((i+1)); done; kill -INT $$; sleep 0.5; kill -INT $$; } "
 	                              ">fifo 2>/dev/null & exec";
+	// timeout passes a signal on only once its fork has returned, which its timer shows: before, it ends at once
+	// and leaves the tool running, and the tool can print and write before that on a loaded machine.
+	const std::string timeout_ready = "grep -qs ID: /proc/$$/timers";
 	// A stop once the first block file is there, while the writer stalls: timeout passes the SIGTERM on and
 	// ends the tool 5 s later unless it has ended (a sanitized tool under load takes its time to exit).
-	const std::string stall = "mkfifo fifo; { cat in.bin; i=0; until [ -s fifo.A0.S19 ] || [ $i = 1000 ]; do "
+	const std::string stall = "mkfifo fifo; { cat in.bin; i=0; until { [ -s fifo.A0.S19 ] && " + timeout_ready +
+	                          "; } || [ $i = 1000 ]; do "
 	                          "sleep 0.01; i=$((i+1)); done; kill -TERM $$; sleep 10; } >fifo & "
 	                          "exec timeout --preserve-status -k5 30";
 	// ...and with both streams a pipe that nobody reads, with room for the input line alone: neither the console
@@ -251,7 +255,8 @@ TEST_F(Run, FailuresAreReportedAndLeaveNoIncompleteFile)
 	const std::string alarm_blocked = "sigprocmask(SIG_BLOCK, POSIX::SigSet->new(SIGALRM));";
 	// No wait for a FIFO's writer outlasts a stop, here once the input line is out; a signal ignored at the
 	// start (nohup) stays ignored.
-	const std::string no_writer = "mkfifo fifo; { i=0; until [ -s out ] || [ $i = 1000 ]; do sleep 0.01; "
+	const std::string no_writer = "mkfifo fifo; { i=0; until { [ -s out ] && " + timeout_ready +
+	                              "; } || [ $i = 1000 ]; do sleep 0.01; "
 	                              "i=$((i+1)); done; kill -TERM $$; } & exec timeout --preserve-status -k5 30";
 	const std::string hang_up = "mkfifo fifo; { cat in.bin; i=0; until [ -s fifo.A0.S19 ] || [ $i = 1000 ]; do "
 	                            "sleep 0.01; i=$((i+1)); done; kill -HUP $$; sleep 0.1; } >fifo 2>/dev/null & exec nohup";
