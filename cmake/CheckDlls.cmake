@@ -11,7 +11,7 @@ cmake_policy(SET CMP0057 NEW)
 set(allowed
   KERNEL32.dll:CloseHandle KERNEL32.dll:CompareStringOrdinal KERNEL32.dll:CreateFileA
   KERNEL32.dll:DeleteCriticalSection KERNEL32.dll:DuplicateHandle KERNEL32.dll:EnterCriticalSection
-  KERNEL32.dll:FindClose KERNEL32.dll:FindFirstFileW KERNEL32.dll:FindNextFileW KERNEL32.dll:FreeLibrary KERNEL32.dll:GetACP KERNEL32.dll:GetCommandLineW
+  KERNEL32.dll:ReadFile KERNEL32.dll:WriteFile KERNEL32.dll:FindClose KERNEL32.dll:FindFirstFileW KERNEL32.dll:FindNextFileW KERNEL32.dll:FreeLibrary KERNEL32.dll:GetACP KERNEL32.dll:GetCommandLineW
   KERNEL32.dll:GetConsoleMode KERNEL32.dll:GetConsoleOutputCP KERNEL32.dll:GetCurrentProcess
   KERNEL32.dll:GetFileAttributesA KERNEL32.dll:GetFileInformationByHandle KERNEL32.dll:GetFileType
   KERNEL32.dll:GetFinalPathNameByHandleW KERNEL32.dll:GetLastError KERNEL32.dll:GetModuleHandleA
@@ -29,11 +29,11 @@ set(allowed
   msvcrt.dll:_fdopen msvcrt.dll:_fileno msvcrt.dll:_fmode msvcrt.dll:_get_osfhandle msvcrt.dll:_initterm
   msvcrt.dll:_iob msvcrt.dll:_lock msvcrt.dll:_onexit msvcrt.dll:_open_osfhandle msvcrt.dll:_unlock
   msvcrt.dll:abort msvcrt.dll:atoi msvcrt.dll:calloc msvcrt.dll:exit msvcrt.dll:fclose msvcrt.dll:ferror
-  msvcrt.dll:fflush msvcrt.dll:fgetc msvcrt.dll:fopen msvcrt.dll:fprintf msvcrt.dll:fputc msvcrt.dll:fread
+  msvcrt.dll:fflush msvcrt.dll:fgetc msvcrt.dll:fopen msvcrt.dll:fprintf msvcrt.dll:fputc msvcrt.dll:fread msvcrt.dll:fseek
   msvcrt.dll:free msvcrt.dll:fwrite msvcrt.dll:localeconv msvcrt.dll:malloc msvcrt.dll:memcmp msvcrt.dll:memcpy
   msvcrt.dll:memset msvcrt.dll:setlocale msvcrt.dll:setvbuf msvcrt.dll:signal msvcrt.dll:strchr
   msvcrt.dll:strerror msvcrt.dll:strlen msvcrt.dll:strncmp msvcrt.dll:strspn msvcrt.dll:vfprintf
-  msvcrt.dll:wcslen msvcrt.dll:wcspbrk)
+  msvcrt.dll:wcslen msvcrt.dll:wcsncmp msvcrt.dll:wcspbrk)
 
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(rc)

@@ -3,9 +3,10 @@
 #   tool     the dynamically linked tool (s19cut.exe on Windows): the .deb, the .zip, cmake --install, and
 #            the .tar.gz where the static tool isn't built
 #   static   the statically linked tool, installed as bin/s19cut: the .tar.gz, where it is built
-#   docs     README.md: every package; the manual page: every package but the .zip
-#   licence  LICENSE and CHANGELOG.md: the archives and cmake --install
-#   debian   the copyright file and changelog.gz that Debian's policy asks for: the .deb alone
+#   docs     the manual page: every package, as HTML in the .zip (with the README there)
+#   licence  LICENSE, CHANGELOG.md and, on Linux, the README: the archives and cmake --install
+#   debian   the README, the copyright file and changelog.gz that Debian's policy asks for: the .deb alone
+# Each package's README links only to files that the package holds.
 # Every package comes out byte for byte the same from every clean build of a commit.
 
 include(cmake/ReleaseDates.cmake)
@@ -17,10 +18,53 @@ set(S19CUT_PACKAGE_CONTACT "The s19cut developers" CACHE STRING
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
+# The README of a package whose files beside it are <files>: a link to a file that the package lacks becomes
+# the link's text alone, so that no link leads nowhere.
+function(s19cut_package_readme output)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
+  file(READ ${PROJECT_SOURCE_DIR}/README.md text)
+  if("copyright" IN_LIST ARGN)
+    string(REPLACE "[LICENSE](LICENSE)" "[copyright](copyright)" text "${text}")
+  endif()
+  # Brackets would keep CMake's lists from splitting: a link is marked as <open>text<link>target) here.
+  string(REPLACE "[" "<open>" text "${text}")
+  string(REPLACE "](" "<link>" text "${text}")
+  string(REGEX MATCHALL "<open>[^\n()<>]*<link>[^)\n]*\\)" links "${text}")
+  list(REMOVE_DUPLICATES links)
+  foreach(link IN LISTS links)
+    string(REGEX MATCH "^<open>(.*)<link>([^)#]*)" _ "${link}")
+    set(label "${CMAKE_MATCH_1}")
+    set(target "${CMAKE_MATCH_2}")
+    if(NOT target IN_LIST ARGN AND NOT target MATCHES "^[a-z]+:")
+      string(REPLACE "${link}" "${label}" text "${text}")
+    endif()
+  endforeach()
+  string(REPLACE "<link>" "](" text "${text}")
+  string(REPLACE "<open>" "[" text "${text}")
+  if("s19cut.html" IN_LIST ARGN)
+    string(REPLACE "`s19cut.html` in the Windows `.zip`" "[`s19cut.html`](s19cut.html), beside this file" text "${text}")
+  endif()
+  set(at @)
+  string(REPLACE "@" "@at@" text "${text}")
+  file(CONFIGURE OUTPUT ${output} CONTENT "${text}" @ONLY)
+endfunction()
+
 if(WIN32)
-  # Windows users get a flat folder.
+  # Windows users get a flat folder, and no man: the manual page comes as HTML, which any browser opens. Its
+  # footer names the release, not the system of the machine that built it.
+  find_program(MANDOC mandoc)
+  if(NOT MANDOC)
+    message(FATAL_ERROR "mandoc, which makes the .zip's HTML manual, was not found (apt-get install mandoc)")
+  endif()
+  set(html ${PROJECT_BINARY_DIR}/s19cut.html)
+  add_custom_command(OUTPUT ${html}
+    COMMAND ${CMAKE_COMMAND} -DMANDOC=${MANDOC} -DPAGE=${PROJECT_SOURCE_DIR}/man/s19cut.1 -DHTML=${html}
+            "-DOS=${PROJECT_NAME} ${PROJECT_VERSION}" -P ${PROJECT_SOURCE_DIR}/cmake/ManualHtml.cmake
+    DEPENDS man/s19cut.1 cmake/ManualHtml.cmake VERBATIM)
+  add_custom_target(manual_html ALL DEPENDS ${html})
+  s19cut_package_readme(${PROJECT_BINARY_DIR}/package/README.md s19cut.html LICENSE CHANGELOG.md)
   install(TARGETS s19cut RUNTIME DESTINATION . COMPONENT tool)
-  install(FILES README.md DESTINATION . COMPONENT docs)
+  install(FILES ${PROJECT_BINARY_DIR}/package/README.md ${html} DESTINATION . COMPONENT docs)
   install(FILES LICENSE CHANGELOG.md DESTINATION . COMPONENT licence)
 else()
   install(TARGETS s19cut RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
@@ -56,11 +100,15 @@ License: Expat
 ${terms}
 ")
 
-  install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT docs)
+  # The .tar.gz has LICENSE beside its README, the .deb has copyright: each README links to its own.
+  s19cut_package_readme(${PROJECT_BINARY_DIR}/package/README.md LICENSE CHANGELOG.md)
+  s19cut_package_readme(${PROJECT_BINARY_DIR}/debian/README.md copyright)
+  install(FILES ${PROJECT_BINARY_DIR}/package/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT licence)
   install(FILES ${man}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT docs)
   install(FILES LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT licence)
   # changelog.gz, the Debian changelog made from CHANGELOG.md, is written by cpack: it names the maintainer.
-  install(FILES ${PROJECT_BINARY_DIR}/debian/copyright ${PROJECT_BINARY_DIR}/debian/changelog.gz
+  install(FILES ${PROJECT_BINARY_DIR}/debian/README.md ${PROJECT_BINARY_DIR}/debian/copyright
+                ${PROJECT_BINARY_DIR}/debian/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian EXCLUDE_FROM_ALL)
 endif()
 

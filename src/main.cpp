@@ -15,6 +15,42 @@ static bool Stopped(void)
 	return true;
 }
 
+// The image as this run converted it: its bytes' digest and their count.
+static std::uint64_t Converted[2];
+static std::uint64_t ConvertedLength;
+
+// True where the image, read again from its start, holds exactly the bytes that were converted: a new build
+// copied over it in place, or written into it, is told by its bytes, whatever its size and times say. A pipe
+// can't be read again.
+static bool Image_Unchanged(FILE *in)
+{
+	if (!Input_Is_File())
+		return true;
+	if (std::fseek(in, 0, SEEK_SET) != 0) {
+		Report("- error occurred reading input file.\n");
+		return false;
+	}
+	std::uint64_t now[2], length = 0;
+	std::size_t n;
+	Start_Digest();
+	while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0 && length <= ConvertedLength) {
+		Add_To_Digest(buffer, n);
+		length += n;
+	}
+	if (Stopped())
+		return false;
+	if (std::ferror(in)) {
+		Report("- error occurred reading input file.\n");
+		return false;
+	}
+	End_Digest(now);
+	if (length == ConvertedLength && now[0] == Converted[0] && now[1] == Converted[1])
+		return true;
+	Report("- input file changed during the run: %s; the block files listed above are not all of one image.\n",
+	       InputFile);
+	return false;
+}
+
 static void Swap_Words(void)
 {
 	for (std::uint32_t i = 0; i < numRead; i += 2) {
@@ -63,6 +99,7 @@ int main(int argc, char *argv[])
 		return -1;
 	}
 	bool more = true;
+	Start_Digest();
 	while (more) {
 		if (Stopped())
 			return -1;
@@ -74,6 +111,8 @@ int main(int argc, char *argv[])
 			Report("- error occurred reading input file.\n");
 			return -1;
 		}
+		Add_To_Digest(buffer, numRead);
+		ConvertedLength += numRead;
 		// A short block is followed by zeros: the swap pads an odd count with the first of them.
 		std::memset(buffer + numRead, 0, sizeof buffer - numRead);
 		// A full read never ends the loop: an exact multiple of 32768 ends with an empty block.
@@ -89,7 +128,7 @@ int main(int argc, char *argv[])
 			return -1;
 		}
 	}
-	std::fclose(in);
+	End_Digest(Converted);
 
 	// The SAVE texts are what the user types on the target: losing them is a failure.
 	bool lost = std::fflush(stdout) != 0 || std::ferror(stdout);
@@ -99,8 +138,11 @@ int main(int argc, char *argv[])
 		Report("- failed to write standard output.\n");
 		return -1;
 	}
-	// A console line that waited for its reader may list a block that a run on a new image wrote since.
-	if (Input_Replaced())
+	// A console line that waited for its reader may list a block that a run on a new image wrote since, or
+	// blocks of an image that changed in place meanwhile. Checked while the image is still open, so that its
+	// identity is this run's file's and no other's.
+	if (Input_Replaced() || !Image_Unchanged(in))
 		return -1;
+	std::fclose(in);
 	return 0;
 }

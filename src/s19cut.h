@@ -28,9 +28,14 @@ std::int32_t Hex_2_Int(char c);
 void Set_S19_Extension(void);
 int Write_S19_File(void);
 int Get_Next_S19_Extension(void);
-// True, with its message, once the image's name leads to another file than the run's, or its file was written
-// into (a new build of it).
+// True, with its message, once the image's name leads to another file than the run's (a new build of it).
 bool Input_Replaced(void);
+
+// the digest of an image's bytes (digest.cpp)
+void Start_Digest(void);
+void Add_To_Digest(const unsigned char *bytes, std::size_t count);
+// The 128 bits of what was added since Start_Digest.
+void End_Digest(std::uint64_t out[2]);
 
 // messages and console lines (report.cpp)
 // Message: "- " and a line end, on standard error after the console lines printed so far.
@@ -49,17 +54,27 @@ void Catch_Signals(void);
 bool Stop_Requested(void);
 // Holds the open image as this run's until the run ends; false where another run or program holds it.
 bool Hold_Input(FILE *in);
-// True while name leads to the image that Hold_Input holds, unwritten since, or where that can't be known (a pipe).
+// True where the image that Hold_Input holds is a file, which can be read again; false for a pipe or a device.
+bool Input_Is_File(void);
+// True while name leads to the image that Hold_Input holds, or where that can't be known.
 bool Is_Held_Input(const char *name);
-// True when both names lead to one file, through any link.
-bool Same_File(const char *a, const char *b);
-// A new file at name, never through a link, held as this run's until released; else nullptr.
-FILE *Create_New_File(const char *name);
-// Gives the new file the permissions of the block file at name; false where that one is more private and
-// its permissions can't be given.
+// True when name leads to the image that Hold_Input holds, through any link.
+bool Leads_To_Input(const char *name);
+// A new file at name, never through a link, held as this run's until released; else false.
+bool Create_New_File(const char *name);
+// Writes the whole of text to the new file; false where a write fails.
+bool Write_New_File(const char *text, std::size_t length);
+// Gives the new file the permissions of the block file at name, which Leads_To_Input looked at last; false
+// where that one is more private and its permissions can't be given. The owner may read the new file until
+// End_Mode, even where those permissions deny it.
 bool Keep_Mode(const char *name);
+// Ends the owner's reading that Keep_Mode left where the kept permissions deny it; false where that fails.
+bool End_Mode(void);
 // True while name leads to the new file, and that holds size bytes.
 bool Is_New_File(const char *name, std::uint64_t size);
+// True where name leads to the new file, opened without following a link or waiting, and that holds length
+// bytes, which are read into text.
+bool Read_New_File(const char *name, char *text, std::size_t length);
 // Gives the new file the name to in one step; the hold stays.
 bool Replace_File(const char *from, const char *to);
 // Why the last of these calls that failed did: a name too long for this system, a file that another program

@@ -137,7 +137,7 @@ static void Report_Open_Failure(const char *name)
 // Refuses a name that leads to the image, through any link.
 static bool Is_Input(const char *name)
 {
-	if (!Same_File(name, InputFile))
+	if (!Leads_To_Input(name))
 		return false;
 	Report("- output file is the input file: %s.\n", name);
 	return true;
@@ -152,37 +152,37 @@ static bool Is_Leftover(FILE *old)
 
 // A new file at the temporary name. What stands there is removed only where it is a leftover of a killed
 // run that no running conversion holds; anything else is the user's, or another run's, and is left alone.
-static FILE *Create_Temp_File(void)
+static bool Create_Temp_File(void)
 {
 	for (int tries = 0; tries < 3; tries++) {
-		FILE *out = Create_New_File(TempFile), *old = nullptr;
-		if (out != nullptr)
-			return out;
+		FILE *old = nullptr;
+		if (Create_New_File(TempFile))
+			return true;
 		if (Is_Input(TempFile))
-			return nullptr;
+			return false;
 		int state = Open_Old_File(TempFile, &old);
 		if (state == OldOpened) {
 			if (!Is_Leftover(old)) {
 				std::fclose(old);
 				state = OldForeign;
 			} else if (!Removed(Remove_Old_File(TempFile, old))) {
-				return nullptr;
+				return false;
 			}
 		}
 		if (state == OldHeld) {
 			Report("- temporary file in use by another run or program: %s.\n", TempFile);
-			return nullptr;
+			return false;
 		}
 		if (state == OldForeign) {
 			Report("- temporary file name taken, left as it is: %s.\n", TempFile);
-			return nullptr;
+			return false;
 		}
 		if (state == OldFailed)
 			break;
 		// Removed, or gone meanwhile: the name is tried again.
 	}
 	Report_Open_Failure(TempFile);
-	return nullptr;
+	return false;
 }
 
 bool Input_Replaced(void)
@@ -193,18 +193,11 @@ bool Input_Replaced(void)
 	return true;
 }
 
-// True while name holds the text of length bytes that this run wrote, where Is_New_File has found that many:
-// a FUSE view that numbers files by their names gives another file at the name the same number, and a block
-// file of the same size.
+// True while name leads to the run's new file and that holds the text of length bytes that this run wrote: a
+// FUSE view that numbers files by their names gives another file at the name the same number.
 static bool Holds_Text(const char *name, std::size_t length)
 {
-	FILE *file = std::fopen(name, "rb");
-	if (file == nullptr)
-		return false;
-	std::setvbuf(file, nullptr, _IONBF, 0);
-	bool same = std::fread(ReadBack, 1, length, file) == length && std::memcmp(ReadBack, FileText, length) == 0;
-	std::fclose(file);
-	return same;
+	return Read_New_File(name, ReadBack, length) && std::memcmp(ReadBack, FileText, length) == 0;
 }
 
 int Write_S19_File(void)
@@ -214,11 +207,8 @@ int Write_S19_File(void)
 		return -1;
 	// A file of its own, never one that a link leads to: a hard-linked or symbolically linked block name
 	// is replaced, and what it shared its data with keeps every byte.
-	FILE *out = Create_Temp_File();
-	if (out == nullptr)
+	if (!Create_Temp_File())
 		return -1;
-	// The file is assembled in FileText, so the stream needs no buffer of its own.
-	std::setvbuf(out, nullptr, _IONBF, 0);
 	char *p = FileText;
 	std::uint32_t offset = 0;
 	// Full records first, then the rest: 1 to 32 bytes, or none for an empty block.
@@ -229,10 +219,7 @@ int Write_S19_File(void)
 	p += sizeof EndRecord - 1;
 
 	std::size_t length = static_cast<std::size_t>(p - FileText);
-	bool ok = std::fwrite(FileText, 1, length, out) == length;
-	// Flushed apart from fclose: some C runtimes drop a failed flush's error on close.
-	ok = ok && std::fflush(out) == 0;
-	if (std::fclose(out) != 0 || !ok) {
+	if (!Write_New_File(FileText, length)) {
 		Report("- failed to write output file: %s.\n", OutputFile);
 		Removed(Discard_New_File(TempFile));
 		return -1;
@@ -265,12 +252,15 @@ int Write_S19_File(void)
 		return -1;
 	}
 	// Listed only while the name leads to this run's file, and not one that another program put there since.
-	// Its text is read back once the hold has ended: on Windows the hold may delete the file, which fopen's
-	// open doesn't share.
-	bool own = Is_New_File(OutputFile, length);
+	bool own = Holds_Text(OutputFile, length);
+	bool kept = End_Mode();
 	Release_New_File();
-	if (!own || !Holds_Text(OutputFile, length)) {
+	if (!own) {
 		Report("- output file replaced by another program: %s.\n", OutputFile);
+		return -1;
+	}
+	if (!kept) {
+		Report("- failed to keep the permissions of output file: %s.\n", OutputFile);
 		return -1;
 	}
 	// The console line comes only once the file is complete.

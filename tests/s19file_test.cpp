@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "s19cut.h"
 
@@ -32,4 +34,34 @@ TEST(Block_Names, SectorNumberWrapsAt32Bits)
 	ASSERT_EQ(Get_Next_S19_Extension(), 0);
 	EXPECT_EQ(SectorNumber, 0u);
 	EXPECT_STREQ(OutputFile, "a.A1.S19");
+}
+
+static std::string Digest_Of(const unsigned char *bytes, const std::vector<std::size_t> &pieces)
+{
+	std::uint64_t out[2];
+	char text[33];
+	Start_Digest();
+	for (std::size_t piece : pieces) {
+		Add_To_Digest(bytes, piece);
+		bytes += piece;
+	}
+	End_Digest(out);
+	for (int i = 0; i < 16; i++)
+		std::snprintf(text + 2 * i, 3, "%02x", static_cast<unsigned>(out[i / 8] >> (8 * (i % 8))) & 0xFF);
+	return text;
+}
+
+// SipHash-2-4's published 128-bit results for the key 00 01 … 0F and the inputs 00 01 …, and any cut of an
+// input into the pieces a run reads gives the digest of the whole.
+TEST(Digest, IsSipHash128AndDoesNotDependOnHowTheBytesCome)
+{
+	unsigned char bytes[64];
+	for (int i = 0; i < 64; i++)
+		bytes[i] = static_cast<unsigned char>(i);
+	EXPECT_EQ(Digest_Of(bytes, {}), "a3817f04ba25a8e66df67214c7550293");
+	EXPECT_EQ(Digest_Of(bytes, {1}), "da87c1d86b99af44347659119b22fc45");
+	const std::vector<std::size_t> cuts[] = {{3, 5, 1, 55}, {7, 9, 48}, {0, 64, 0}, {1, 1, 1, 1, 1, 1, 1, 1, 56}};
+	for (const auto &cut : cuts)
+		EXPECT_EQ(Digest_Of(bytes, cut), Digest_Of(bytes, {64}));
+	EXPECT_NE(Digest_Of(bytes, {63}), Digest_Of(bytes, {64}));
 }

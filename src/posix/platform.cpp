@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -21,9 +22,15 @@ static volatile std::sig_atomic_t Interrupted;
 static int NewFile = -1;
 // The new file as it was made: its device, inode and permission bits (as the umask gave them).
 static struct stat NewId;
+// The new file's permission bits now, and those it ends with.
+static mode_t NewMode, FinalMode;
 // The image as it was opened, and whether that could be read.
 static struct stat InputId;
 static bool InputKnown;
+// The last name that Leads_To_Input looked at, what stands there (or the errno of the look), for Keep_Mode.
+static char Looked[OutputFileSize];
+static struct stat LookedAt;
+static int LookedError;
 
 // A tick ends the wait it lands in, and nothing more.
 static void Tick(int) {}
@@ -137,25 +144,28 @@ static bool Same_Inode(const struct stat &one, const struct stat &other)
 	return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
 }
 
-// stat rather than std::filesystem, which would make the tool load the C++ library at every start.
-bool Same_File(const char *a, const char *b)
+bool Input_Is_File(void)
 {
-	struct stat one, other;
-	return Stat(a, one, true) && Stat(b, other, true) && Same_Inode(one, other);
+	return InputKnown && S_ISREG(InputId.st_mode);
 }
 
-// A new build copied over the image (cp) keeps its inode, not its size or time of last write. A pipe's time
-// moves with every write to it.
-static bool Unwritten(const struct stat &was, const struct stat &now)
-{
-	return !S_ISREG(was.st_mode) || (was.st_size == now.st_size && was.st_mtim.tv_sec == now.st_mtim.tv_sec &&
-	                                 was.st_mtim.tv_nsec == now.st_mtim.tv_nsec);
-}
-
+// What a new build copied over the image changes, its bytes, the driver tells at the end of the run.
 bool Is_Held_Input(const char *name)
 {
 	struct stat named;
-	return !InputKnown || (Stat(name, named, true) && Same_Inode(InputId, named) && Unwritten(InputId, named));
+	return !InputKnown || (Stat(name, named, true) && Same_Inode(InputId, named));
+}
+
+// One look at a block name, without following it, answers this and what Keep_Mode asks: a link is followed
+// only where there is one.
+bool Leads_To_Input(const char *name)
+{
+	std::snprintf(Looked, sizeof Looked, "%s", name);
+	LookedError = Stat(name, LookedAt, false) ? 0 : errno;
+	struct stat target = LookedAt, image = InputId;
+	if (LookedError != 0 || (S_ISLNK(LookedAt.st_mode) && !Stat(name, target, true)))
+		return false;
+	return (InputKnown || Stat(InputFile, image, true)) && Same_Inode(target, image);
 }
 
 // True while name is the open file fd, a plain file with no other name.
@@ -166,43 +176,69 @@ static bool Still_At(const char *name, int fd)
 	       open.st_nlink == 1;
 }
 
-FILE *Create_New_File(const char *name)
+bool Create_New_File(const char *name)
 {
 	int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 	if (fd < 0)
-		return nullptr;
+		return false;
 	// Still at its name once locked: a run that took it for a leftover in the instant before may have removed
 	// it, which only a run that holds the lock does. Where the file system takes no locks, a leftover is
 	// never taken for stale.
 	struct stat made;
-	bool ours = (Lock(fd) || !Held_Elsewhere()) && fstat(fd, &made) == 0 && made.st_nlink == 1;
-	// The stream writes through a copy of the descriptor, so that the lock outlasts its fclose.
-	int copy = ours ? dup(fd) : -1;
-	FILE *file = copy < 0 ? nullptr : fdopen(copy, "wb");
-	if (file != nullptr) {
+	if ((Lock(fd) || !Held_Elsewhere()) && fstat(fd, &made) == 0 && made.st_nlink == 1) {
 		NewFile = fd;
 		NewId = made;
-		return file;
+		NewMode = FinalMode = made.st_mode & 07777;
+		// The text is read back through the name: a umask that denies the owner reading is applied after.
+		if ((NewMode & S_IRUSR) == 0 && fchmod(fd, NewMode | S_IRUSR) == 0)
+			NewMode |= S_IRUSR;
+		return true;
 	}
-	if (copy >= 0)
-		close(copy);
-	if (ours)
-		unlink(name);
+	unlink(name);
 	close(fd);
-	return nullptr;
+	return false;
+}
+
+// A write that a stop cuts short fails: the stop ends the run.
+bool Write_New_File(const char *text, std::size_t length)
+{
+	while (length > 0) {
+		ssize_t n = write(NewFile, text, length);
+		if (n <= 0)
+			return false;
+		text += n;
+		length -= static_cast<std::size_t>(n);
+	}
+	return true;
 }
 
 bool Keep_Mode(const char *name)
 {
 	// A link, or nothing, at the name has no permissions to pass on: the new file keeps the umask's.
-	struct stat old;
-	if (!Stat(name, old, false))
-		return errno == ENOENT;
-	mode_t mode = old.st_mode & 0777, made = NewId.st_mode & 0777;
-	if (!S_ISREG(old.st_mode) || mode == made)
+	struct stat old = LookedAt;
+	int error = LookedError;
+	if (std::strcmp(name, Looked) != 0)
+		error = Stat(name, old, false) ? 0 : errno;
+	if (error != 0)
+		return error == ENOENT;
+	if (!S_ISREG(old.st_mode))
+		return true;
+	FinalMode = old.st_mode & 0777;
+	mode_t mode = FinalMode | S_IRUSR;
+	if (mode == NewMode)
 		return true;
 	// Refused, it matters only where the new file would let more people in than the old one did.
-	return fchmod(NewFile, mode) == 0 || (made & ~mode) == 0;
+	if (fchmod(NewFile, mode) == 0) {
+		NewMode = mode;
+		return true;
+	}
+	FinalMode = NewMode;
+	return (NewMode & ~mode) == 0;
+}
+
+bool End_Mode(void)
+{
+	return NewMode == FinalMode || fchmod(NewFile, FinalMode) == 0;
 }
 
 // Against the identity read when the file was made, not an fstat now: a FUSE view of the folder answers
@@ -217,6 +253,21 @@ bool Is_New_File(const char *name, std::uint64_t size)
 {
 	struct stat named;
 	return Leads_To_New(name, named) && static_cast<std::uint64_t>(named.st_size) == size;
+}
+
+// Opened without waiting, a FIFO or a device at the name is told from the new file by its identity before
+// anything is read.
+bool Read_New_File(const char *name, char *text, std::size_t length)
+{
+	int fd = open(name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+	if (fd < 0)
+		return false;
+	struct stat opened;
+	bool same = fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && Same_Inode(NewId, opened) &&
+	            static_cast<std::uint64_t>(opened.st_size) == length &&
+	            read(fd, text, length) == static_cast<ssize_t>(length);
+	close(fd);
+	return same;
 }
 
 bool Replace_File(const char *from, const char *to)

@@ -29,9 +29,10 @@ static volatile std::sig_atomic_t Interrupted;
 static HANDLE NewFile = INVALID_HANDLE_VALUE;
 // The new file's volume and index, read when it is made: wine forgets the volume of a handle once renamed.
 static BY_HANDLE_FILE_INFORMATION NewId;
-// The image's volume and index as it was opened, and whether they could be read (not for a pipe).
+// The image's volume and index as it was opened, and whether they could be read (not for a pipe); whether it
+// is a file on a disk, which can be read again.
 static BY_HANDLE_FILE_INFORMATION InputId;
-static bool InputKnown;
+static bool InputKnown, InputIsFile;
 // Room for any path that GetFinalPathNameByHandleW gives.
 static const DWORD FinalPathSize = 32768;
 // The console's code page before the run, given back at its end.
@@ -128,13 +129,19 @@ bool Arguments_As_Typed(void)
 		return true;
 	int count = 0;
 	WCHAR **args = CommandLineToArgvW(GetCommandLineW(), &count);
-	bool exact = true;
-	for (int i = 1; exact && args != nullptr && i < count; i++)
+	bool exact = true, name = false;
+	for (int i = 1; exact && args != nullptr && i < count; i++) {
+		name = std::wcsncmp(args[i], L"-f", 2) == 0;
 		exact = In_Code_Page(args[i]) && (std::wcspbrk(args[i], L"*?") == nullptr || Matches_In_Code_Page(args[i]));
+	}
 	LocalFree(args);
-	if (!exact)
+	// Only a name can be renamed: any other argument, -s with full-width digits say, is typed again.
+	if (!exact && name)
 		Report("- name not in this Windows' code page: %s; rename the file, or use Windows 10 version 1903 or "
 		       "later.\n", Shown);
+	else if (!exact)
+		Report("- argument not in this Windows' code page: %s; type it in this code page's letters, or use "
+		       "Windows 10 version 1903 or later.\n", Shown);
 	return exact;
 }
 
@@ -153,6 +160,7 @@ bool Hold_Input(FILE *in)
 	at.OffsetHigh = HoldOffsetHigh;
 	HANDLE image = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(in)));
 	InputKnown = GetFileInformationByHandle(image, &InputId) != 0;
+	InputIsFile = GetFileType(image) == FILE_TYPE_DISK;
 	// A pipe, a device or a file system that takes no locks lets the run go on unheld.
 	return LockFileEx(image, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) ||
 	       GetLastError() != ERROR_LOCK_VIOLATION;
@@ -176,26 +184,24 @@ static bool Id_Of(const char *name, DWORD flags, BY_HANDLE_FILE_INFORMATION &inf
 	return known;
 }
 
+bool Input_Is_File(void)
+{
+	return InputKnown && InputIsFile;
+}
+
 // Windows' stat has no inode numbers: a file is told by its volume and index, which links and junctions
 // share. The names are read in the ANSI code page, as fopen reads them.
-bool Same_File(const char *a, const char *b)
+bool Leads_To_Input(const char *name)
 {
-	BY_HANDLE_FILE_INFORMATION one, other;
-	return Id_Of(a, 0, one) && Id_Of(b, 0, other) && Same_Id(one, other);
+	BY_HANDLE_FILE_INFORMATION named, image = InputId;
+	return Id_Of(name, 0, named) && (InputKnown || Id_Of(InputFile, 0, image)) && Same_Id(named, image);
 }
 
-// A new build copied over the image keeps its index, not its size or time of last write.
-static bool Unwritten(const BY_HANDLE_FILE_INFORMATION &was, const BY_HANDLE_FILE_INFORMATION &now)
-{
-	return was.nFileSizeHigh == now.nFileSizeHigh && was.nFileSizeLow == now.nFileSizeLow &&
-	       was.ftLastWriteTime.dwHighDateTime == now.ftLastWriteTime.dwHighDateTime &&
-	       was.ftLastWriteTime.dwLowDateTime == now.ftLastWriteTime.dwLowDateTime;
-}
-
+// What a new build copied over the image changes, its bytes, the driver tells at the end of the run.
 bool Is_Held_Input(const char *name)
 {
 	BY_HANDLE_FILE_INFORMATION named;
-	return !InputKnown || (Id_Of(name, 0, named) && Same_Id(InputId, named) && Unwritten(InputId, named));
+	return !InputKnown || (Id_Of(name, 0, named) && Same_Id(InputId, named));
 }
 
 // A stream on handle, which it closes; nullptr, with the handle closed, where the runtime has none to give.
@@ -219,28 +225,34 @@ static bool Remove_Through(HANDLE file)
 	return SetFileInformationByHandle(file, FileDispositionInfo, &gone, sizeof gone);
 }
 
-FILE *Create_New_File(const char *name)
+bool Create_New_File(const char *name)
 {
-	// Shared for the rename but not for writing: Open_Old_File, which wants no other writer, is refused while
-	// this run holds the file. A second handle keeps that hold past the stream's fclose.
-	// DELETE: a new file that fails is removed through the hold, never by a name that may be another's now.
+	// Shared for the rename and for reading back, but not for writing: Open_Old_File, which wants no other
+	// writer, is refused while this run holds the file. DELETE: a new file that fails is removed through the
+	// hold, never by a name that may be another's now.
 	HANDLE file = CreateFileA(name, GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
 	                          FILE_ATTRIBUTE_NORMAL, nullptr);
 	if (file == INVALID_HANDLE_VALUE)
-		return nullptr;
-	HANDLE hold;
-	if (GetFileInformationByHandle(file, &NewId) &&
-	    DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(), &hold, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-		FILE *stream = Stream(file, _O_WRONLY | _O_BINARY, "wb");
-		if (stream != nullptr) {
-			NewFile = hold;
-			return stream;
-		}
-		file = hold; // Stream has closed the other
+		return false;
+	if (GetFileInformationByHandle(file, &NewId)) {
+		NewFile = file;
+		return true;
 	}
 	Remove_Through(file);
 	CloseHandle(file);
-	return nullptr;
+	return false;
+}
+
+bool Write_New_File(const char *text, std::size_t length)
+{
+	while (length > 0) {
+		DWORD part = length > 0x40000000 ? 0x40000000 : static_cast<DWORD>(length), written = 0;
+		if (!WriteFile(NewFile, text, part, &written, nullptr) || written == 0)
+			return false;
+		text += written;
+		length -= written;
+	}
+	return true;
 }
 
 void Release_New_File(void)
@@ -256,11 +268,34 @@ bool Keep_Mode(const char *)
 	return true;
 }
 
+bool End_Mode(void)
+{
+	return true;
+}
+
 bool Is_New_File(const char *name, std::uint64_t size)
 {
 	BY_HANDLE_FILE_INFORMATION named;
 	return Id_Of(name, FILE_FLAG_OPEN_REPARSE_POINT, named) && Same_Id(NewId, named) &&
 	       (static_cast<std::uint64_t>(named.nFileSizeHigh) << 32 | named.nFileSizeLow) == size;
+}
+
+// Opened as the name itself, not a link's target, sharing everything with the run's own hold.
+bool Read_New_File(const char *name, char *text, std::size_t length)
+{
+	HANDLE file = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+	                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+	if (file == INVALID_HANDLE_VALUE)
+		return false;
+	BY_HANDLE_FILE_INFORMATION opened;
+	DWORD got = 0;
+	bool same = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &opened) &&
+	            (opened.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+	            Same_Id(NewId, opened) &&
+	            (static_cast<std::uint64_t>(opened.nFileSizeHigh) << 32 | opened.nFileSizeLow) == length &&
+	            ReadFile(file, text, static_cast<DWORD>(length), &got, nullptr) && got == length;
+	CloseHandle(file);
+	return same;
 }
 
 // True where another program holds the file at name open without sharing its removal, as a replacement needs:
