@@ -2,7 +2,8 @@
 // `s19cut -fIMAGE`, writes IMAGE.A0.S19, IMAGE.A1.S19, ... of the sizes s19cut's block files have, each with
 // one write to a new file that is then renamed over the block name, and prints the same console lines: the
 // input line and one line per file. It converts nothing: what s19cut costs beyond this program is the
-// conversion.
+// conversion. `io_floor --plain IMAGE` writes each block name in place instead, with no temporary file or
+// rename: the least that writing the files can cost.
 #include <cstdio>
 #include <cstring>
 
@@ -13,10 +14,12 @@ static char Text[1024 * 76 + 12];
 
 int main(int argc, char *argv[])
 {
-	if (argc != 2) {
-		std::fputs("usage: io_floor IMAGE\n", stderr);
+	bool plain = argc == 3 && std::strcmp(argv[1], "--plain") == 0;
+	if (argc != 2 && !plain) {
+		std::fputs("usage: io_floor [--plain] IMAGE\n", stderr);
 		return 2;
 	}
+	argv += plain;
 	std::memset(Text, 'S', sizeof Text);
 	std::printf("  -> input file  = %s\n", argv[1]);
 	FILE *in = std::fopen(argv[1], "rb");
@@ -36,14 +39,14 @@ int main(int argc, char *argv[])
 		char name[4096], temp[4096];
 		std::snprintf(name, sizeof name, "%s.%c%c.S19", argv[1], 'A' + block / 10, '0' + block % 10);
 		std::snprintf(temp, sizeof temp, "%s.%c%c.tmp", argv[1], 'A' + block / 10, '0' + block % 10);
-		FILE *out = std::fopen(temp, "wbx");
+		FILE *out = std::fopen(plain ? name : temp, plain ? "wb" : "wbx");
 		if (out == nullptr) {
 			std::fprintf(stderr, "io_floor: can't create %s\n", name);
 			return 1;
 		}
 		std::setvbuf(out, nullptr, _IONBF, 0);
 		bool ok = std::fwrite(Text, 1, size, out) == size && std::fflush(out) == 0;
-		if (std::fclose(out) != 0 || !ok || std::rename(temp, name) != 0) {
+		if (std::fclose(out) != 0 || !ok || (!plain && std::rename(temp, name) != 0)) {
 			std::fprintf(stderr, "io_floor: can't write %s\n", name);
 			return 1;
 		}
