@@ -6,7 +6,6 @@
 // A fixed key: the digest tells a changed image from the one converted, where only a deliberate attack, not
 // chance, could make two images share one.
 static const std::uint64_t Key0 = 0x0706050403020100u, Key1 = 0x0F0E0D0C0B0A0908u;
-
 // Rounds a word and at the end: SipHash-1-3, the variant with half the rounds a word of SipHash-2-4.
 static int WordRounds = 1, EndRounds = 3;
 
@@ -21,27 +20,18 @@ static std::uint64_t Rotate(std::uint64_t x, int bits)
 	return (x << bits) | (x >> (64 - bits));
 }
 
-static void Rounds(int count)
+static void Round(std::uint64_t &v0, std::uint64_t &v1, std::uint64_t &v2, std::uint64_t &v3)
 {
-	for (int i = 0; i < count; i++) {
-		V[0] += V[1];
-		V[1] = Rotate(V[1], 13) ^ V[0];
-		V[0] = Rotate(V[0], 32);
-		V[2] += V[3];
-		V[3] = Rotate(V[3], 16) ^ V[2];
-		V[0] += V[3];
-		V[3] = Rotate(V[3], 21) ^ V[0];
-		V[2] += V[1];
-		V[1] = Rotate(V[1], 17) ^ V[2];
-		V[2] = Rotate(V[2], 32);
-	}
-}
-
-static void Word(std::uint64_t m)
-{
-	V[3] ^= m;
-	Rounds(WordRounds);
-	V[0] ^= m;
+	v0 += v1;
+	v1 = Rotate(v1, 13) ^ v0;
+	v0 = Rotate(v0, 32);
+	v2 += v3;
+	v3 = Rotate(v3, 16) ^ v2;
+	v0 += v3;
+	v3 = Rotate(v3, 21) ^ v0;
+	v2 += v1;
+	v1 = Rotate(v1, 17) ^ v2;
+	v2 = Rotate(v2, 32);
 }
 
 // Eight bytes as the little-endian number they make, on any processor.
@@ -51,6 +41,31 @@ static std::uint64_t Little(const unsigned char *p)
 	for (int i = 7; i >= 0; i--)
 		m = m << 8 | p[i];
 	return m;
+}
+
+// Takes count words from bytes; the state stays in registers meanwhile.
+static void Words(const unsigned char *bytes, std::size_t count)
+{
+	std::uint64_t v0 = V[0], v1 = V[1], v2 = V[2], v3 = V[3];
+	for (; count > 0; count--, bytes += 8) {
+		std::uint64_t m = Little(bytes);
+		v3 ^= m;
+		Round(v0, v1, v2, v3);
+		for (int i = 1; i < WordRounds; i++)
+			Round(v0, v1, v2, v3);
+		v0 ^= m;
+	}
+	V[0] = v0;
+	V[1] = v1;
+	V[2] = v2;
+	V[3] = v3;
+}
+
+static std::uint64_t End_Rounds(void)
+{
+	for (int i = 0; i < EndRounds; i++)
+		Round(V[0], V[1], V[2], V[3]);
+	return V[0] ^ V[1] ^ V[2] ^ V[3];
 }
 
 void Start_Digest(void)
@@ -74,27 +89,25 @@ void Add_To_Digest(const unsigned char *bytes, std::size_t count)
 		count -= take;
 		if (Held < 8)
 			return;
-		Word(Little(Tail));
+		Words(Tail, 1);
 		Held = 0;
 	}
-	for (; count >= 8; bytes += 8, count -= 8)
-		Word(Little(bytes));
+	Words(bytes, count / 8);
+	bytes += count / 8 * 8;
+	count %= 8;
 	std::memcpy(Tail, bytes, count);
-	Held += static_cast<unsigned>(count);
+	Held = static_cast<unsigned>(count);
 }
 
 void End_Digest(std::uint64_t out[2])
 {
-	std::uint64_t last = static_cast<std::uint64_t>(Length) << 56;
-	for (unsigned i = 0; i < Held; i++)
-		last |= static_cast<std::uint64_t>(Tail[i]) << (8 * i);
-	Word(last);
+	std::memset(Tail + Held, 0, 8 - Held);
+	Tail[7] = static_cast<unsigned char>(Length);
+	Words(Tail, 1);
 	V[2] ^= 0xEE;
-	Rounds(EndRounds);
-	out[0] = V[0] ^ V[1] ^ V[2] ^ V[3];
+	out[0] = End_Rounds();
 	V[1] ^= 0xDD;
-	Rounds(EndRounds);
-	out[1] = V[0] ^ V[1] ^ V[2] ^ V[3];
+	out[1] = End_Rounds();
 }
 
 void Set_Digest_Rounds(int word, int end)
