@@ -66,12 +66,13 @@ static const std::string Temp_Paths = " -P in.bin.A0.tmp -P \"$PWD/in.bin.A0.tmp
 // The run stops at the when-th of calls on the paths that paths names (strace's -P), with fault injected there
 // too; then, as if another program came in that instant, action runs, and the run goes on. A rival run's
 // messages join err. A point that hasn't come in 30 s, however loaded the machine, never will: the row fails,
-// saying so.
+// saying so; a run that ends without reaching it fails the row by what it prints.
 static std::string Held_At(const std::string &calls, int when, const std::string &action, const std::string &fault,
                            const std::string &paths, const std::string &traced)
 {
-	return "{ i=0; until grep -qs 'stopped by SIGSTOP' trace; do [ $i = 3000 ] && { echo '- held point never "
-	       "came' >>err; kill -KILL $$; exit; }; sleep 0.01; i=$((i+1)); done; " +
+	return "{ end=$(($(date +%s) + 30)); until grep -qs 'stopped by SIGSTOP' trace; do kill -0 $$ 2>/dev/null || "
+	       "exit; [ $(date +%s) -lt $end ] || { echo '- held point never came' >>err; kill -KILL $$; exit; }; "
+	       "sleep 0.01; done; " +
 	       action + "; p=$(grep 'stopped by SIGSTOP' trace | cut -d' ' -f1); rm -f trace; kill -CONT $p; } & exec " +
 	       Strace_To("trace") + paths + " -e inject=" + calls + fault + ":signal=SIGSTOP:when=" +
 	       std::to_string(when) + " -e trace=" + calls + traced;
