@@ -97,15 +97,23 @@ static char *Put_Record(char *p, std::uint32_t offset, std::uint32_t count)
 	p = Put_Hex(p, address >> 8);
 	p = Put_Hex(p, address);
 	const unsigned char *data = buffer + offset, *end = data + count;
-	// Four bytes a turn, read before any digit is written, since the digits' stores could alias them: the
-	// loop's own cost was as much as the digits'.
-	for (; end - data >= 4; data += 4, p += 8) {
+	// Eight bytes a turn, read before any digit is written, since the digits' stores could alias them, and
+	// summed four pairs at once: the loop's own cost, and the sum's, were as much as the digits'.
+	for (; end - data >= 8; data += 8, p += 16) {
+		std::uint64_t word;
+		std::memcpy(&word, data, 8);
+		std::uint64_t pairs = (word & 0x00FF00FF00FF00FFu) + ((word >> 8) & 0x00FF00FF00FF00FFu);
 		std::size_t b0 = data[0], b1 = data[1], b2 = data[2], b3 = data[3];
-		sum += static_cast<std::uint32_t>(b0 + b1 + b2 + b3);
+		std::size_t b4 = data[4], b5 = data[5], b6 = data[6], b7 = data[7];
+		sum += static_cast<std::uint32_t>((pairs * 0x0001000100010001u) >> 48);
 		std::memcpy(p, HexPairs + 2 * b0, 2);
 		std::memcpy(p + 2, HexPairs + 2 * b1, 2);
 		std::memcpy(p + 4, HexPairs + 2 * b2, 2);
 		std::memcpy(p + 6, HexPairs + 2 * b3, 2);
+		std::memcpy(p + 8, HexPairs + 2 * b4, 2);
+		std::memcpy(p + 10, HexPairs + 2 * b5, 2);
+		std::memcpy(p + 12, HexPairs + 2 * b6, 2);
+		std::memcpy(p + 14, HexPairs + 2 * b7, 2);
 	}
 	for (; data < end; data++) {
 		sum += *data;
