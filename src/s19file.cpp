@@ -85,8 +85,30 @@ static char *Put_Hex(char *p, std::uint32_t value)
 	return p + 2;
 }
 
-// Puts one S1 record of count bytes from buffer[offset] at p; returns the end of its line.
-static char *Put_Record(char *p, std::uint32_t offset, std::uint32_t count)
+// Puts the digits of eight bytes at p and returns their sum. They are read before any digit is written,
+// since the digits' stores could alias them, and summed four pairs at once: the loop's own cost, and the
+// sum's, were as much as the digits'.
+static inline std::uint32_t Put_Eight(char *p, const unsigned char *data)
+{
+	std::uint64_t word;
+	std::memcpy(&word, data, 8);
+	std::uint64_t pairs = (word & 0x00FF00FF00FF00FFu) + ((word >> 8) & 0x00FF00FF00FF00FFu);
+	std::size_t b0 = data[0], b1 = data[1], b2 = data[2], b3 = data[3];
+	std::size_t b4 = data[4], b5 = data[5], b6 = data[6], b7 = data[7];
+	std::memcpy(p, HexPairs + 2 * b0, 2);
+	std::memcpy(p + 2, HexPairs + 2 * b1, 2);
+	std::memcpy(p + 4, HexPairs + 2 * b2, 2);
+	std::memcpy(p + 6, HexPairs + 2 * b3, 2);
+	std::memcpy(p + 8, HexPairs + 2 * b4, 2);
+	std::memcpy(p + 10, HexPairs + 2 * b5, 2);
+	std::memcpy(p + 12, HexPairs + 2 * b6, 2);
+	std::memcpy(p + 14, HexPairs + 2 * b7, 2);
+	return static_cast<std::uint32_t>((pairs * 0x0001000100010001u) >> 48);
+}
+
+// Puts one S1 record of count bytes from buffer[offset] at p; returns the end of its line. Inline, so that a
+// full record's count is a constant and its loop is laid out straight.
+static inline char *Put_Record(char *p, std::uint32_t offset, std::uint32_t count)
 {
 	std::uint32_t address = LoadAddress + offset;
 	std::uint32_t sum = (count + 3) + (address >> 8) + (address & 0xFF);
@@ -96,28 +118,13 @@ static char *Put_Record(char *p, std::uint32_t offset, std::uint32_t count)
 	p = Put_Hex(p, count + 3);
 	p = Put_Hex(p, address >> 8);
 	p = Put_Hex(p, address);
-	const unsigned char *data = buffer + offset, *end = data + count;
-	// Eight bytes a turn, read before any digit is written, since the digits' stores could alias them, and
-	// summed four pairs at once: the loop's own cost, and the sum's, were as much as the digits'.
-	for (; end - data >= 8; data += 8, p += 16) {
-		std::uint64_t word;
-		std::memcpy(&word, data, 8);
-		std::uint64_t pairs = (word & 0x00FF00FF00FF00FFu) + ((word >> 8) & 0x00FF00FF00FF00FFu);
-		std::size_t b0 = data[0], b1 = data[1], b2 = data[2], b3 = data[3];
-		std::size_t b4 = data[4], b5 = data[5], b6 = data[6], b7 = data[7];
-		sum += static_cast<std::uint32_t>((pairs * 0x0001000100010001u) >> 48);
-		std::memcpy(p, HexPairs + 2 * b0, 2);
-		std::memcpy(p + 2, HexPairs + 2 * b1, 2);
-		std::memcpy(p + 4, HexPairs + 2 * b2, 2);
-		std::memcpy(p + 6, HexPairs + 2 * b3, 2);
-		std::memcpy(p + 8, HexPairs + 2 * b4, 2);
-		std::memcpy(p + 10, HexPairs + 2 * b5, 2);
-		std::memcpy(p + 12, HexPairs + 2 * b6, 2);
-		std::memcpy(p + 14, HexPairs + 2 * b7, 2);
-	}
-	for (; data < end; data++) {
-		sum += *data;
-		p = Put_Hex(p, *data);
+	const unsigned char *data = buffer + offset;
+	std::uint32_t k = 0;
+	for (; k + 8 <= count; k += 8, p += 16)
+		sum += Put_Eight(p, data + k);
+	for (; k < count; k++) {
+		sum += data[k];
+		p = Put_Hex(p, data[k]);
 	}
 	p = Put_Hex(p, ~sum);
 	*p++ = '\r';
