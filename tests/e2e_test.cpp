@@ -85,15 +85,19 @@ static const std::string Temp_Paths = " -P in.bin.A0.tmp -P \"$PWD/in.bin.A0.tmp
 // The run stops at the when-th of calls on the paths that paths names (strace's -P), with fault injected there
 // too; then, as if another program came in that instant, action runs, and the run goes on. A rival run's
 // messages join err. A point that hasn't come in 30 s, however loaded the machine, never will: the row fails,
-// saying so; a run that ends without reaching it fails the row by what it prints.
+// saying so; a run that ends without reaching it fails the row by what it prints. The stopped tool is in a
+// process group of its own, whose parent, the tests, stays in the session: where the tests' own group is
+// orphaned (started in the background by a shell that has ended), the kernel would send a group with a
+// stopped process SIGHUP and SIGCONT as soon as one of the action's commands ended.
 static std::string Held_At(const std::string &calls, int when, const std::string &action, const std::string &fault,
                            const std::string &paths, const std::string &traced)
 {
 	return "{ end=$(($(date +%s) + 30)); until grep -qs 'stopped by SIGSTOP' trace; do kill -0 $$ 2>/dev/null || "
-	       "exit; [ $(date +%s) -lt $end ] || { echo '- held point never came' >>err; kill -KILL $$; exit; }; "
+	       "exit; [ $(date +%s) -lt $end ] || { echo '- held point never came' >>err; grep -qx strace /proc/$$/comm && "
+	       "kill -KILL $$; exit; }; "
 	       "sleep 0.01; done; " +
 	       action + "; p=$(grep 'stopped by SIGSTOP' trace | cut -d' ' -f1); rm -f trace; kill -CONT $p; } & exec " +
-	       Strace_To("trace") + paths + " -e inject=" + calls + fault + ":signal=SIGSTOP:when=" +
+	       "perl -e 'setpgrp(0, 0); exec @ARGV or die' " + Strace_To("trace") + paths + " -e inject=" + calls + fault + ":signal=SIGSTOP:when=" +
 	       std::to_string(when) + " -e trace=" + calls + traced;
 }
 
