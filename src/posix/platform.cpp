@@ -188,7 +188,7 @@ bool Create_New_File(const char *name)
 	if ((Lock(fd) || !Held_Elsewhere()) && fstat(fd, &made) == 0 && made.st_nlink == 1) {
 		NewFile = fd;
 		NewId = made;
-		NewMode = FinalMode = made.st_mode & 07777;
+		NewMode = FinalMode = made.st_mode & 0777;
 		// The text is read back through the name: a umask that denies the owner reading is applied after.
 		if ((NewMode & S_IRUSR) == 0 && fchmod(fd, NewMode | S_IRUSR) == 0)
 			NewMode |= S_IRUSR;
