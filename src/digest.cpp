@@ -1,37 +1,22 @@
-// The digest of a run's image: SipHash-1-3 with its 128-bit result, over the bytes as they were read.
+// The digest of a run's image: XXH64 with the seed 0, over the bytes as they were read.
 #include <cstring>
 
 #include "s19cut.h"
 
-// A fixed key: the digest tells a changed image from the one converted, where only a deliberate attack, not
-// chance, could make two images share one.
-static const std::uint64_t Key0 = 0x0706050403020100u, Key1 = 0x0F0E0D0C0B0A0908u;
-// Rounds a word and at the end: SipHash-1-3, the variant with half the rounds a word of SipHash-2-4.
-static int WordRounds = 1, EndRounds = 3;
+static const std::uint64_t Prime1 = 0x9E3779B185EBCA87u, Prime2 = 0xC2B2AE3D27D4EB4Fu,
+                           Prime3 = 0x165667B19E3779F9u, Prime4 = 0x85EBCA77C2B2AE63u,
+                           Prime5 = 0x27D4EB2F165667C5u;
 
-// The state of the digest under way, the count of bytes it has taken, and the last of them that make no word yet.
+// The four lanes of the digest under way, the count of bytes it has taken, and the last of them that make no
+// stripe of 32 yet.
 static std::uint64_t V[4];
 static std::uint64_t Length;
-static unsigned char Tail[8];
+static unsigned char Tail[32];
 static unsigned Held;
 
 static std::uint64_t Rotate(std::uint64_t x, int bits)
 {
 	return (x << bits) | (x >> (64 - bits));
-}
-
-static void Round(std::uint64_t &v0, std::uint64_t &v1, std::uint64_t &v2, std::uint64_t &v3)
-{
-	v0 += v1;
-	v1 = Rotate(v1, 13) ^ v0;
-	v0 = Rotate(v0, 32);
-	v2 += v3;
-	v3 = Rotate(v3, 16) ^ v2;
-	v0 += v3;
-	v3 = Rotate(v3, 21) ^ v0;
-	v2 += v1;
-	v1 = Rotate(v1, 17) ^ v2;
-	v2 = Rotate(v2, 32);
 }
 
 // Eight bytes as the little-endian number they make, on any processor.
@@ -43,17 +28,20 @@ static std::uint64_t Little(const unsigned char *p)
 	return m;
 }
 
-// Takes count words from bytes; the state stays in registers meanwhile.
-static void Words(const unsigned char *bytes, std::size_t count)
+static std::uint64_t Mix(std::uint64_t lane, std::uint64_t word)
+{
+	return Rotate(lane + word * Prime2, 31) * Prime1;
+}
+
+// Takes count stripes of 32 bytes; the lanes stay in registers meanwhile, each its own chain of work.
+static void Stripes(const unsigned char *bytes, std::size_t count)
 {
 	std::uint64_t v0 = V[0], v1 = V[1], v2 = V[2], v3 = V[3];
-	for (; count > 0; count--, bytes += 8) {
-		std::uint64_t m = Little(bytes);
-		v3 ^= m;
-		Round(v0, v1, v2, v3);
-		for (int i = 1; i < WordRounds; i++)
-			Round(v0, v1, v2, v3);
-		v0 ^= m;
+	for (; count > 0; count--, bytes += 32) {
+		v0 = Mix(v0, Little(bytes));
+		v1 = Mix(v1, Little(bytes + 8));
+		v2 = Mix(v2, Little(bytes + 16));
+		v3 = Mix(v3, Little(bytes + 24));
 	}
 	V[0] = v0;
 	V[1] = v1;
@@ -61,19 +49,12 @@ static void Words(const unsigned char *bytes, std::size_t count)
 	V[3] = v3;
 }
 
-static std::uint64_t End_Rounds(void)
-{
-	for (int i = 0; i < EndRounds; i++)
-		Round(V[0], V[1], V[2], V[3]);
-	return V[0] ^ V[1] ^ V[2] ^ V[3];
-}
-
 void Start_Digest(void)
 {
-	V[0] = Key0 ^ 0x736F6D6570736575u;
-	V[1] = Key1 ^ 0x646F72616E646F6Du ^ 0xEE;
-	V[2] = Key0 ^ 0x6C7967656E657261u;
-	V[3] = Key1 ^ 0x7465646279746573u;
+	V[0] = Prime1 + Prime2;
+	V[1] = Prime2;
+	V[2] = 0;
+	V[3] = 0 - Prime1;
 	Length = 0;
 	Held = 0;
 }
@@ -82,36 +63,47 @@ void Add_To_Digest(const unsigned char *bytes, std::size_t count)
 {
 	Length += count;
 	if (Held > 0) {
-		std::size_t take = count < 8 - Held ? count : 8 - Held;
+		std::size_t take = count < 32 - Held ? count : 32 - Held;
 		std::memcpy(Tail + Held, bytes, take);
 		Held += static_cast<unsigned>(take);
 		bytes += take;
 		count -= take;
-		if (Held < 8)
+		if (Held < 32)
 			return;
-		Words(Tail, 1);
+		Stripes(Tail, 1);
 		Held = 0;
 	}
-	Words(bytes, count / 8);
-	bytes += count / 8 * 8;
-	count %= 8;
+	Stripes(bytes, count / 32);
+	bytes += count / 32 * 32;
+	count %= 32;
 	std::memcpy(Tail, bytes, count);
 	Held = static_cast<unsigned>(count);
 }
 
-void End_Digest(std::uint64_t out[2])
+std::uint64_t End_Digest(void)
 {
-	std::memset(Tail + Held, 0, 8 - Held);
-	Tail[7] = static_cast<unsigned char>(Length);
-	Words(Tail, 1);
-	V[2] ^= 0xEE;
-	out[0] = End_Rounds();
-	V[1] ^= 0xDD;
-	out[1] = End_Rounds();
-}
-
-void Set_Digest_Rounds(int word, int end)
-{
-	WordRounds = word;
-	EndRounds = end;
+	std::uint64_t h = Prime5;
+	if (Length >= 32) {
+		h = Rotate(V[0], 1) + Rotate(V[1], 7) + Rotate(V[2], 12) + Rotate(V[3], 18);
+		for (std::uint64_t lane : V)
+			h = (h ^ Mix(0, lane)) * Prime1 + Prime4;
+	}
+	h += Length;
+	const unsigned char *p = Tail;
+	unsigned n = Held;
+	for (; n >= 8; n -= 8, p += 8)
+		h = Rotate(h ^ Mix(0, Little(p)), 27) * Prime1 + Prime4;
+	if (n >= 4) {
+		std::uint64_t word = std::uint64_t{p[0]} | std::uint64_t{p[1]} << 8 | std::uint64_t{p[2]} << 16 | std::uint64_t{p[3]} << 24;
+		h = Rotate(h ^ word * Prime1, 23) * Prime2 + Prime3;
+		n -= 4;
+		p += 4;
+	}
+	for (; n > 0; n--, p++)
+		h = Rotate(h ^ *p * Prime5, 11) * Prime1;
+	h ^= h >> 33;
+	h *= Prime2;
+	h ^= h >> 29;
+	h *= Prime3;
+	return h ^ h >> 32;
 }

@@ -16,7 +16,7 @@ static bool Stopped(void)
 }
 
 // The image as this run converted it: its bytes' digest and their count.
-static std::uint64_t Converted[2];
+static std::uint64_t Converted;
 static std::uint64_t ConvertedLength;
 
 // True where the image, read again from its start, holds exactly the bytes that were converted: a new build
@@ -30,7 +30,7 @@ static bool Image_Unchanged(FILE *in)
 		Report("- error occurred reading input file.\n");
 		return false;
 	}
-	std::uint64_t now[2], length = 0;
+	std::uint64_t length = 0;
 	std::size_t n;
 	Start_Digest();
 	while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0 && length <= ConvertedLength) {
@@ -43,8 +43,7 @@ static bool Image_Unchanged(FILE *in)
 		Report("- error occurred reading input file.\n");
 		return false;
 	}
-	End_Digest(now);
-	if (length == ConvertedLength && now[0] == Converted[0] && now[1] == Converted[1])
+	if (length == ConvertedLength && End_Digest() == Converted)
 		return true;
 	Report("- input file changed during the run: %s; the block files listed above are not all of one image.\n",
 	       InputFile);
@@ -128,7 +127,7 @@ int main(int argc, char *argv[])
 			return -1;
 		}
 	}
-	End_Digest(Converted);
+	Converted = End_Digest();
 
 	// The SAVE texts are what the user types on the target: losing them is a failure.
 	bool lost = std::fflush(stdout) != 0 || std::ferror(stdout);

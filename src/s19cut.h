@@ -34,10 +34,8 @@ bool Input_Replaced(void);
 // the digest of an image's bytes (digest.cpp)
 void Start_Digest(void);
 void Add_To_Digest(const unsigned char *bytes, std::size_t count);
-// The 128 bits of what was added since Start_Digest.
-void End_Digest(std::uint64_t out[2]);
-// The rounds a word and at the end (1 and 3); the tests set 2 and 4 to meet SipHash-2-4's published results.
-void Set_Digest_Rounds(int word, int end);
+// The 64 bits of what was added since Start_Digest.
+std::uint64_t End_Digest(void);
 
 // messages and console lines (report.cpp)
 // Message: "- " and a line end, on standard error after the console lines printed so far.
