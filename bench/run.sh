@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Times s19cut against the I/O floor of its job, objcopy and srec_cat, in pairs of runs.
-#   bench/run.sh              build the release tool and the floor, then measure (12 seconds or more)
+#   bench/run.sh              build the release tool and the floor, then measure (20 seconds or more)
 #   bench/run.sh --quick      a small input and one pair each: proves the benchmark works, judges nothing
-#   --exe PATH --floor PATH   measure this s19cut against this io_floor instead of building them
+#   --exe PATH --floor PATH   measure this s19cut against this io_floor (and the cpu_time beside it) instead of
+#                             building them
 #   BENCH_DIR=DIR             work there (default /dev/shm); BENCH_VERBOSE=1 shows every pair
 # Each comparison is a series of pairs, s19cut then the other command, so that both runs of a pair meet
 # the same machine load; the verdict is the median of the per-pair ratios of user+system cpu time.
@@ -23,13 +24,15 @@ while [ $# -gt 0 ]; do
 done
 if [ -z "$exe" ] || [ -z "$floor" ]; then
   cmake --preset demo >/dev/null
-  cmake --build --preset demo --target s19cut io_floor >/dev/null
+  cmake --build --preset demo --target s19cut io_floor cpu_time >/dev/null
   exe=$root/build/demo/s19cut floor=$root/build/demo/bench/io_floor
 fi
+timer=$(dirname "$floor")/cpu_time
+[ -x "$timer" ] || { echo "bench: $timer is missing (built with io_floor)" >&2; exit 1; }
 [ -x /usr/bin/time ] || { echo "bench: /usr/bin/time is missing (apt-get install time)" >&2; exit 1; }
 
 # The largest input the benchmark was set for: 259 blocks, the last one 32767 bytes.
-size=8486911 pairs=10 warmup=2
+size=8486911 pairs=20 warmup=2
 [ $quick = 1 ] && size=100000 pairs=1 warmup=0
 
 # In memory where possible: on disk, creating 259 files costs 3 times more in one folder than in another
@@ -53,18 +56,17 @@ ln -s ../input.bin blocks/in.bin
 ln -s ../input.bin floor/in.bin
 
 fail() { cat err.txt >&2; echo "bench: $* failed" >&2; exit 1; }
-# One timed run: prints its cpu seconds (to the millisecond); setup and cleanup stay outside the timing.
+# One timed run: prints its cpu seconds (to the microsecond); setup and cleanup stay outside the timing.
 measure() {
-  local TIMEFORMAT='%3U %3S'
-  { time "$@" >/dev/null 2>err.txt; } 2>time.txt || fail "$@"
-  awk '{ printf "%.3f\n", $1 + $2 }' time.txt
+  "$timer" time.txt "$@" >/dev/null 2>err.txt || fail "$@"
+  cat time.txt
 }
 # Peak resident memory of one run, in KB.
 peak_kb() {
   /usr/bin/time -f '%M' -o time.txt "$@" >/dev/null 2>err.txt || fail "$@"
   cat time.txt
 }
-median() { sort -g | awk '{ v[NR] = $1 } END { printf "%.3f\n", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+median() { sort -g | awk '{ v[NR] = $1 } END { printf "%.4f\n", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 declare -A cpu ratio spread
 own=() fresh=1
